@@ -1,0 +1,433 @@
+#include "ECXMLParser.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <system_error>
+
+#include "CodePage.h"
+#include "ECXMLTokenizer.h"
+#include "Exceptions.h"
+#include "XMLWriter.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+bool HasText(std::string_view value)
+{
+    for (char c : value)
+        if (static_cast<unsigned char>(c) > 32)
+            return true;
+    return false;
+}
+
+std::string FullPath(const std::filesystem::path& fileName)
+{
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::absolute(fileName, error);
+    return (error ? fileName : full).string();
+}
+
+std::string SystemReason(int error) { return std::generic_category().message(error); }
+
+} // namespace
+
+// Builds the item tree from the token sequence.
+class TXMLLoader {
+public:
+    static void Load(TXMLItem& item, std::istream& stream, bool large);
+
+private:
+    static void ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer);
+};
+
+void TXMLLoader::Load(TXMLItem& item, std::istream& stream, bool large)
+{
+    TECXMLParser* document = item.FDocument;
+    if (document && !document->Allowed(document->BeforeLoad))
+        return;
+
+    // No XMLItemChanged while a document is read; the handler comes back also after
+    // a failure.
+    TXMLItemChanged handler;
+    if (document)
+        handler.swap(document->XMLItemChanged);
+    struct Restore {
+        TECXMLParser* document;
+        TXMLItemChanged& handler;
+        ~Restore()
+        {
+            if (document)
+                document->XMLItemChanged.swap(handler);
+        }
+    } restore{document, handler};
+
+    if (large) {
+        TXMLLargeTokenizer tokenizer(stream);
+        ReadTokens(item, tokenizer);
+    } else {
+        TXMLTokenizer tokenizer(stream);
+        ReadTokens(item, tokenizer);
+    }
+    if (document) {
+        document->XMLItemChanged.swap(handler);
+        restore.document = nullptr;
+        document->Raise(document->OnLoaded);
+    }
+}
+
+void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
+{
+    item.Clear();
+    item.SetName(std::string());
+    TXMLItem* current = &item;
+    // The item whose value just received the line break of a "<br/>": its next text
+    // run continues the value directly.
+    TXMLItem* lineBroken = nullptr;
+    std::string scratch;
+
+    for (TXMLToken token = tokenizer.Token(); token != xtEnd; token = tokenizer.NextToken()) {
+        const std::string_view text = tokenizer.TokenText(scratch);
+        if (token == xtComment)
+            continue;
+        if (token == xtDeclaration) {
+            const std::string upper = UpperCase(text);
+            if (upper.find("XML-STYLESHEET") == std::string::npos || !item.FDocument)
+                continue;
+            const size_t href = upper.find("HREF=\"");
+            if (href == std::string::npos)
+                continue;
+            const size_t from = href + 6;
+            const size_t to = text.find('"', from);
+            item.FDocument->FStyleSheet = std::string(text.substr(from, to == std::string_view::npos ? std::string_view::npos : to - from));
+            continue;
+        }
+        if (!current) {
+            const char* what = token == xtText ? "Text" : token == xtEndTag ? "End tag" : "Tag";
+            throw EParserError(std::string(what) + " after the end of the document element", tokenizer.SourceLine());
+        }
+        switch (token) {
+        case xtText: {
+            std::string decoded = DecodeText(text);
+            if (current == lineBroken)
+                current->SetValue(current->FValue + decoded);
+            else if (HasText(current->FValue))
+                current->SetValue(current->FValue + "\r\n" + decoded);
+            else
+                current->SetValue(std::move(decoded));
+            lineBroken = nullptr;
+            break;
+        }
+        case xtStartTag:
+            lineBroken = nullptr;
+            if (!HasText(current->FName)) {
+                current->SetName(std::string(TagName(text)));
+                ParseParams(text, current->FParams);
+            } else {
+                TXMLItem* child = current->New();
+                child->SetName(std::string(TagName(text)));
+                ParseParams(text, child->FParams);
+                current = child;
+            }
+            break;
+        case xtEndTag:
+            lineBroken = nullptr;
+            current = current == &item ? nullptr : current->FParent;
+            break;
+        case xtEmptyTag:
+            if (text == "<br/>") {
+                current->SetValue(current->FValue + "\r\n");
+                lineBroken = current;
+            } else {
+                lineBroken = nullptr;
+                TXMLItem* child = current->New();
+                child->SetName(std::string(TagName(text)));
+                ParseParams(text, child->FParams);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+std::string_view TagName(std::string_view tagText)
+{
+    const std::string_view rest = tagText.substr(tagText.empty() ? 0 : 1);
+    size_t end = rest.find(' ');
+    if (end == std::string_view::npos)
+        end = rest.find('/');
+    if (end == std::string_view::npos)
+        end = rest.empty() ? 0 : rest.size() - 1;
+    return rest.substr(0, end);
+}
+
+void ParseParams(std::string_view tagText, TXMLParams& params)
+{
+    params.Clear();
+    const size_t blank = tagText.find(' ');
+    if (blank == std::string_view::npos)
+        return;
+    size_t end = tagText.find('>');
+    if (end == std::string_view::npos)
+        end = tagText.size();
+    if (end > 0 && tagText[end - 1] == '/')
+        --end;
+    const std::string_view text = end > blank + 1 ? tagText.substr(blank + 1, end - blank - 1) : std::string_view();
+
+    // Unquoted blanks end entries, as do line breaks left in the tag; the last character
+    // is never examined, so a blank there stays in the last value.
+    std::string lines;
+    lines.reserve(text.size() + 8);
+    bool quoted = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (i + 1 < text.size()) {
+            if (c == '"')
+                quoted = !quoted;
+            else if (c == ' ' && !quoted) {
+                lines += "\r\n";
+                continue;
+            }
+        }
+        lines += c;
+    }
+    params.SetText(lines);
+
+    int i = 0;
+    while (i < params.Count()) {
+        const std::string name(params.Names(i));
+        std::string value(params.Values(name));
+        if (value.size() > 2) {
+            if (value.front() == '"')
+                value.erase(0, 1);
+            if (value.back() == '"')
+                value.pop_back();
+        }
+        const int before = params.Count();
+        params.SetValue(name, DecodeParamValue(value));
+        // When the entry went, the one that moved into its place comes next.
+        if (params.Count() == before)
+            ++i;
+    }
+}
+
+namespace {
+
+// Replaces the four entities and, in parameter values, the two character references
+// that keep a value's line breaks. One pass, so "&amp;lt;" gives "&lt;".
+std::string Decode(std::string_view text, bool lineBreaks)
+{
+    struct Entity {
+        std::string_view text;
+        char character;
+    };
+    static constexpr Entity Entities[] = {
+        {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&amp;", '&'}, {"&#13;", '\r'}, {"&#10;", '\n'},
+    };
+    const size_t known = lineBreaks ? 6 : 4;
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    for (size_t amp = text.find('&'); amp != std::string_view::npos; amp = text.find('&', i)) {
+        out.append(text.substr(i, amp - i));
+        i = amp + 1;
+        char character = '&';
+        for (size_t k = 0; k < known; ++k)
+            if (text.substr(amp).starts_with(Entities[k].text)) {
+                character = Entities[k].character;
+                i = amp + Entities[k].text.size();
+                break;
+            }
+        out += character;
+    }
+    out.append(text.substr(i));
+    return out;
+}
+
+} // namespace
+
+std::string DecodeText(std::string_view text) { return Decode(text, false); }
+
+std::string DecodeParamValue(std::string_view text) { return Decode(text, true); }
+
+TECXMLParser::TECXMLParser() : FRoot(std::make_unique<TXMLItem>(this)) {}
+
+TECXMLParser::~TECXMLParser() = default;
+
+bool TECXMLParser::Allowed(const TXMLLoadSaveEvent& before)
+{
+    bool allow = true;
+    if (before)
+        before(this, allow);
+    return allow;
+}
+
+void TECXMLParser::Raise(const TNotifyEvent& after)
+{
+    if (after)
+        after(this);
+}
+
+void TECXMLParser::Clear()
+{
+    if (!Allowed(BeforeClear))
+        return;
+    FRoot->Clear();
+    Raise(OnCleared);
+}
+
+void TXMLItem::LoadFromStream(std::istream& stream) { TXMLLoader::Load(*this, stream, false); }
+
+void TXMLItem::LoadLargeFromStream(std::istream& stream) { TXMLLoader::Load(*this, stream, true); }
+
+void TECXMLParser::LoadFromStream(std::istream& stream) { FRoot->LoadFromStream(stream); }
+
+void TECXMLParser::LoadFromFile(const std::filesystem::path& fileName)
+{
+    std::ifstream file(fileName, std::ios::binary);
+    if (!file)
+        throw EFOpenError(FullPath(fileName), SystemReason(errno));
+    try {
+        FRoot->LoadFromStream(file);
+    } catch (const EParserError&) {
+        file.clear();
+        file.seekg(0);
+        FRoot->LoadLargeFromStream(file);
+    }
+}
+
+namespace {
+
+// A stream over a C file, so that the saved text can be flushed to the disk before the
+// temporary file takes the target's place.
+class TFileBuffer : public std::streambuf {
+public:
+    explicit TFileBuffer(std::FILE* file) : FFile(file) {}
+
+protected:
+    int_type overflow(int_type c) override
+    {
+        if (traits_type::eq_int_type(c, traits_type::eof()))
+            return traits_type::not_eof(c);
+        return std::fputc(c, FFile) == EOF ? traits_type::eof() : c;
+    }
+    std::streamsize xsputn(const char* text, std::streamsize count) override
+    {
+        return static_cast<std::streamsize>(std::fwrite(text, 1, static_cast<size_t>(count), FFile));
+    }
+
+private:
+    std::FILE* FFile;
+};
+
+// Creates a new file beside `target` that nobody else uses; errno tells why it failed.
+std::FILE* CreateTemporary(const std::filesystem::path& target, std::filesystem::path& name)
+{
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[24];
+        std::snprintf(suffix, sizeof suffix, ".%012llx~", static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+        name = target;
+        name.replace_filename("." + target.filename().string() + suffix);
+        if (std::FILE* file = std::fopen(name.string().c_str(), "wbx"))
+            return file;
+        if (errno != EEXIST)
+            return nullptr;
+    }
+    return nullptr;
+}
+
+// Makes the saved text durable and gives it the target's permissions; errno on failure.
+bool FinishTemporary(std::FILE* file, const std::filesystem::path& target)
+{
+    if (std::fflush(file) != 0)
+        return false;
+#ifndef _WIN32
+    struct stat status;
+    if (::stat(target.c_str(), &status) == 0)
+        ::fchmod(fileno(file), status.st_mode & 07777);
+    if (::fsync(fileno(file)) != 0)
+        return false;
+#else
+    (void)target;
+#endif
+    return true;
+}
+
+} // namespace
+
+void TECXMLParser::WriteDocument(std::ostream& stream, bool styleSheetFile)
+{
+    TXMLWriter writer(&stream);
+    writer.Put("<?xml version=\"1.0\" encoding=\"ISO8859-1\" ?>\r\n");
+    if (!styleSheetFile && HasText(FStyleSheet)) {
+        writer.Put("<?xml-stylesheet type=\"text/xsl\" href=\"");
+        writer.Put(FStyleSheet);
+        writer.Put("\"?>\r\n");
+    }
+    writer.PutItem(*FRoot, 2);
+    writer.Flush();
+    stream.flush();
+    if (!stream)
+        throw EWriteError();
+}
+
+void TECXMLParser::SaveToStream(std::ostream& stream, bool styleSheetFile)
+{
+    if (!Allowed(BeforeSave))
+        return;
+    WriteDocument(stream, styleSheetFile);
+    Raise(OnSaved);
+}
+
+void TECXMLParser::SaveToFile(const std::filesystem::path& fileName)
+{
+    const bool styleSheetFile = UpperCase(fileName.extension().string()) == ".XSL";
+    if (!Allowed(BeforeSave))
+        return;
+
+    // A link keeps pointing at the document: the new text replaces the file it names.
+    std::filesystem::path target = fileName;
+    std::error_code error;
+    if (std::filesystem::is_symlink(fileName, error)) {
+        const std::filesystem::path resolved = std::filesystem::weakly_canonical(fileName, error);
+        if (!error)
+            target = resolved;
+    }
+
+    std::filesystem::path temporary;
+    std::FILE* file = CreateTemporary(target, temporary);
+    if (!file)
+        throw EFCreateError(FullPath(fileName), SystemReason(errno));
+    try {
+        TFileBuffer buffer(file);
+        std::ostream stream(&buffer);
+        WriteDocument(stream, styleSheetFile);
+        if (!FinishTemporary(file, target))
+            throw EWriteError();
+    } catch (...) {
+        std::fclose(file);
+        std::filesystem::remove(temporary, error);
+        throw;
+    }
+    const bool closed = std::fclose(file) == 0;
+    if (!closed) {
+        std::filesystem::remove(temporary, error);
+        throw EWriteError();
+    }
+    std::filesystem::rename(temporary, target, error);
+    if (error) {
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        throw EFCreateError(FullPath(fileName), error.message());
+    }
+    Raise(OnSaved);
+}

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "XMLItem.h"
+
+class TECXMLParser;
+
+using TNotifyEvent = std::function<void(TECXMLParser* Sender)>;
+using TXMLItemChanged = std::function<void(TECXMLParser* Sender, TXMLItem* XMLItem)>;
+// Setting Allow to false refuses the operation; its On... event is then not raised.
+using TXMLLoadSaveEvent = std::function<void(TECXMLParser* Sender, bool& Allow)>;
+
+// What the document and its ghost both offer.
+class IECXMLDocument {
+public:
+    virtual ~IECXMLDocument() = default;
+    virtual TXMLItem* Root() = 0;
+    virtual void Clear() = 0;
+    virtual void LoadFromFile(const std::filesystem::path& fileName) = 0;
+    virtual void SaveToFile(const std::filesystem::path& fileName) = 0;
+    virtual void LoadFromStream(std::istream& stream) = 0;
+    virtual void SaveToStream(std::ostream& stream, bool styleSheetFile) = 0;
+};
+
+// The document: owns the root item, reads and writes XML text and reports through its
+// events. The root item stands for the document element.
+class TECXMLParser : public IECXMLDocument {
+public:
+    TECXMLParser();
+    ~TECXMLParser() override;
+    TECXMLParser(const TECXMLParser&) = delete;
+    TECXMLParser& operator=(const TECXMLParser&) = delete;
+
+    // Never null while the document exists.
+    TXMLItem* Root() override { return FRoot.get(); }
+
+    // BeforeClear, then empties the root item (no XMLItemChanged), then OnCleared.
+    // StyleSheet and CrLfInAsString are kept.
+    void Clear() override;
+    // Reads a file; a "Line too long" parser error makes it read the file once more with
+    // the whole-stream tokenizer. Fails with "Cannot open file "%s". %s" when it cannot
+    // open the file, leaving the tree untouched.
+    void LoadFromFile(const std::filesystem::path& fileName) override;
+    // Reads the stream from its position with the 4096-byte tokenizer, without fallback.
+    void LoadFromStream(std::istream& stream) override;
+    // Writes the document to a temporary file beside the target and renames it over the
+    // target, so a failure leaves the old file as it was. No style sheet line for ".xsl".
+    void SaveToFile(const std::filesystem::path& fileName) override;
+    // Writes the document at the stream's position; "Stream write error" when that fails.
+    void SaveToStream(std::ostream& stream, bool styleSheetFile) override;
+
+    const std::string& StyleSheet() const { return FStyleSheet; }
+    void SetStyleSheet(std::string fileName) { FStyleSheet = std::move(fileName); }
+    // The root item's flag: line ends and indentation in the written text.
+    bool CrLfInAsString() const { return FRoot->CrLfInAsString(); }
+    void SetCrLfInAsString(bool value) { FRoot->SetCrLfInAsString(value); }
+
+    TXMLItemChanged XMLItemChanged;
+    TNotifyEvent OnLoaded;
+    TNotifyEvent OnCleared;
+    TNotifyEvent OnSaved;
+    TXMLLoadSaveEvent BeforeLoad;
+    TXMLLoadSaveEvent BeforeSave;
+    TXMLLoadSaveEvent BeforeClear;
+
+private:
+    friend class TXMLItem;
+    friend class TXMLLoader;
+
+    bool Allowed(const TXMLLoadSaveEvent& before);
+    void Raise(const TNotifyEvent& after);
+    void WriteDocument(std::ostream& stream, bool styleSheetFile);
+
+    std::unique_ptr<TXMLItem> FRoot;
+    std::string FStyleSheet;
+};
+
+// The element name of a tag's text: after the "<", up to the first blank, else up to
+// the first "/", else without the closing ">".
+std::string_view TagName(std::string_view tagText);
+// Fills `params` with the tag's attributes: unquoted blanks end entries, values lose
+// their enclosing double quotes (when longer than two characters) and are decoded.
+void ParseParams(std::string_view tagText, TXMLParams& params);
+// Replaces "&lt;", "&gt;", "&quot;" and "&amp;"; nothing else is recognised.
+std::string DecodeText(std::string_view text);
+// Escapes "&", "<", ">" and double quotes, and writes each CR LF as "<br/>".
+std::string EncodeText(std::string_view text);
+// A parameter value as it stands inside its quotes: EncodeText, except that line breaks
+// are written as "&#13;" and "&#10;" so that they survive reading.
+std::string EncodeParamValue(std::string_view text);
+// DecodeText that also turns "&#13;" and "&#10;" back into line breaks.
+std::string DecodeParamValue(std::string_view text);

@@ -1,0 +1,225 @@
+#include "ECXMLTokenizer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <istream>
+
+#include "CodePage.h"
+#include "Exceptions.h"
+
+namespace {
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+// Copies `text` without the pairs `first` `second`.
+void RemovePairs(std::string_view text, char first, char second, std::string& out)
+{
+    out.clear();
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == first && i + 1 < text.size() && text[i + 1] == second)
+            ++i;
+        else
+            out += text[i];
+    }
+}
+
+const char* FindLastLineFeed(const char* from, const char* to)
+{
+    for (const char* p = to; p > from;)
+        if (*--p == '\n')
+            return p;
+    return nullptr;
+}
+
+// The rest of a stream from its position; 0 when the stream cannot tell.
+size_t RemainingSize(std::istream& stream)
+{
+    const auto here = stream.tellg();
+    if (here < 0)
+        return 0;
+    stream.seekg(0, std::ios::end);
+    const auto end = stream.tellg();
+    stream.seekg(here);
+    return end > here ? static_cast<size_t>(end - here) : 0;
+}
+
+} // namespace
+
+TXMLTokenizer::TXMLTokenizer(std::istream& stream) : TXMLTokenizer(stream, ChunkSize) {}
+
+TXMLTokenizer::TXMLTokenizer(std::istream& stream, size_t capacity)
+    : FStream(stream), FBuffer(new char[capacity + 1]), FCapacity(capacity)
+{
+    // One spare byte, so the terminator fits even when a chunk runs to the buffer's end.
+    FDataEnd = FPosition = FChunkEnd = FTokenStart = FBuffer.get();
+    *FChunkEnd = 0;
+    NextToken();
+}
+
+TXMLTokenizer::~TXMLTokenizer() = default;
+
+TXMLLargeTokenizer::TXMLLargeTokenizer(std::istream& stream)
+    : TXMLTokenizer(stream, RemainingSize(stream))
+{
+}
+
+bool TXMLTokenizer::ReadBuffer(const char* keep)
+{
+    char* const buffer = FBuffer.get();
+    char* const bufferEnd = buffer + FCapacity;
+    *FChunkEnd = FSavedByte;
+
+    const size_t shift = static_cast<size_t>(keep - buffer);
+    if (shift > 0) {
+        std::memmove(buffer, keep, static_cast<size_t>(FDataEnd - keep));
+        FDataEnd -= shift;
+        FPosition -= shift;
+        FTokenStart = FTokenStart >= keep ? FTokenStart - shift : buffer;
+    }
+
+    const size_t room = static_cast<size_t>(bufferEnd - FDataEnd);
+    size_t got = 0;
+    if (room > 0) {
+        FStream.read(FDataEnd, static_cast<std::streamsize>(room));
+        got = static_cast<size_t>(FStream.gcount());
+        FDataEnd += got;
+    }
+    FChunkEnd = FDataEnd;
+
+    if (FCapacity > 0 && FDataEnd == bufferEnd) {
+        // A full buffer may end inside a line: the chunk ends after the last line feed
+        // among its inner bytes that the scan has not passed yet.
+        const char* const low = std::max<const char*>(FPosition, buffer + 1);
+        const char* const high = bufferEnd - 1;
+        const char* lineFeed = low < high ? FindLastLineFeed(low, high) : nullptr;
+        if (lineFeed) {
+            FChunkEnd = const_cast<char*>(lineFeed) + 1;
+        } else {
+            // A token longer than the buffer can only be finished when the buffer already
+            // holds the rest of the stream.
+            const bool atEnd = got < room || FStream.peek() == std::char_traits<char>::eof();
+            const bool anyLineFeed = low > buffer + 1 && FindLastLineFeed(buffer + 1, low);
+            if (!atEnd || !anyLineFeed)
+                throw EParserError("Line too long", FSourceLine);
+        }
+    }
+    FSavedByte = *FChunkEnd;
+    *FChunkEnd = 0;
+    return FChunkEnd > FPosition;
+}
+
+void TXMLTokenizer::SkipBlanks()
+{
+    for (;;) {
+        const char c = *FPosition;
+        if (c == 0) {
+            // The terminator at the chunk end asks for more input; a NUL byte in the
+            // input ends it.
+            if (FPosition == FChunkEnd && ReadBuffer(FPosition))
+                continue;
+            FExhausted = true;
+            return;
+        }
+        if (c == '\n')
+            ++FSourceLine;
+        else if (!IsBlank(c))
+            return;
+        ++FPosition;
+    }
+}
+
+TXMLToken TXMLTokenizer::NextToken()
+{
+    if (!FExhausted)
+        SkipBlanks();
+    if (FExhausted) {
+        FTokenStart = FPosition;
+        return FToken = xtEnd;
+    }
+    FTokenStart = FPosition;
+    if (*FPosition == '<')
+        ScanTag();
+    else
+        ScanText();
+    return FToken;
+}
+
+void TXMLTokenizer::ScanTag()
+{
+    char* scan = FPosition + 1;
+    for (;;) {
+        auto* close = static_cast<char*>(std::memchr(scan, '>', static_cast<size_t>(FChunkEnd - scan)));
+        if (close) {
+            FPosition = close + 1;
+            break;
+        }
+        FPosition = FChunkEnd;
+        if (!ReadBuffer(FTokenStart)) {
+            // No ">" before the end of the input: the rest becomes one text run.
+            while (FPosition > FTokenStart && IsBlank(FPosition[-1]))
+                --FPosition;
+            FToken = xtText;
+            return;
+        }
+        scan = FPosition;
+    }
+
+    const char* tag = FTokenStart;
+    const size_t length = static_cast<size_t>(FPosition - FTokenStart);
+    auto lower = [tag](size_t i) { return Cp1252Lower(static_cast<unsigned char>(tag[i])); };
+    if (length >= 5 && tag[1] == '?' && lower(2) == 'x' && lower(3) == 'm' && lower(4) == 'l')
+        FToken = xtDeclaration;
+    else if (length >= 4 && tag[1] == '!' && tag[2] == '-' && tag[3] == '-')
+        FToken = xtComment;
+    else if (tag[length - 2] == '/')
+        FToken = xtEmptyTag;
+    else if (tag[1] == '/')
+        FToken = xtEndTag;
+    else
+        FToken = xtStartTag;
+}
+
+void TXMLTokenizer::ScanText()
+{
+    char* scan = FPosition;
+    char* end;
+    for (;;) {
+        const size_t rest = static_cast<size_t>(FChunkEnd - scan);
+        auto* open = static_cast<char*>(std::memchr(scan, '<', rest));
+        char* limit = open ? open : FChunkEnd;
+        auto* nul = static_cast<char*>(std::memchr(scan, 0, static_cast<size_t>(limit - scan)));
+        if (nul || open) {
+            end = nul ? nul : open;
+            break;
+        }
+        FPosition = FChunkEnd;
+        if (!ReadBuffer(FTokenStart)) {
+            end = FPosition;
+            break;
+        }
+        scan = FPosition;
+    }
+    // Trailing blanks stay for the next SkipBlanks, which counts their line feeds.
+    while (end > FTokenStart && IsBlank(end[-1]))
+        --end;
+    FPosition = end;
+    FToken = xtText;
+}
+
+std::string_view TXMLTokenizer::TokenText(std::string& scratch) const
+{
+    const std::string_view raw(FTokenStart, static_cast<size_t>(FPosition - FTokenStart));
+    if (raw.find('\r') == std::string_view::npos)
+        return raw;
+    std::string once;
+    RemovePairs(raw, '\r', '\n', once);
+    RemovePairs(once, '\n', '\r', scratch);
+    return scratch;
+}
+
+std::string TXMLTokenizer::TokenString() const
+{
+    std::string scratch;
+    return std::string(TokenText(scratch));
+}

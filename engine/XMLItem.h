@@ -1,0 +1,98 @@
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "XMLParams.h"
+
+class TECXMLParser;
+
+// Base of the viewer's per-item layout record; an item destroys its record with itself.
+class TXMLLayoutRecord {
+public:
+    virtual ~TXMLLayoutRecord() = default;
+};
+
+// One element: name, parameters, text value and owned children. Changes made through
+// the item's own operations are reported to the document's XMLItemChanged handler;
+// direct edits of Params, Move and the flags report nothing.
+class TXMLItem {
+public:
+    // A root item; children are made only by New.
+    explicit TXMLItem(TECXMLParser* document = nullptr);
+    // Destroys the whole subtree (without recursion) and the layout record.
+    ~TXMLItem();
+    TXMLItem(const TXMLItem&) = delete;
+    TXMLItem& operator=(const TXMLItem&) = delete;
+
+    const std::string& Name() const { return FName; }
+    // Stores the name, then Changed.
+    void SetName(std::string name);
+    const std::string& Value() const { return FValue; }
+    // Stores the value, then Changed.
+    void SetValue(std::string value);
+    TXMLParams& Params() { return FParams; }
+    const TXMLParams& Params() const { return FParams; }
+
+    int Count() const { return static_cast<int>(FChildren.size()); }
+    // The child at an index; outside 0..Count-1 fails with "List index out of bounds (%d)".
+    TXMLItem* Items(int index) const;
+    TXMLItem* Parent() const { return FParent; }
+    TECXMLParser* Document() const { return FDocument; }
+    bool Notify() const { return FNotify; }
+    bool CrLfInAsString() const { return FCrLfInAsString; }
+    // Stores the flag; no notification.
+    void SetCrLfInAsString(bool value) { FCrLfInAsString = value; }
+    TXMLLayoutRecord* LayoutRecord() const { return FLayoutRecord.get(); }
+    // Takes the record over, destroying the one held before; no notification.
+    void SetLayoutRecord(std::unique_ptr<TXMLLayoutRecord> record) { FLayoutRecord = std::move(record); }
+
+    // Destroys all children, empties Params, Name and Value; raises no notification.
+    void Clear();
+    // Appends an unnamed child with this item's document, then notifies for this item.
+    TXMLItem* New();
+    // Destroys the child at an index with its subtree, then notifies for this item.
+    void Delete(int index);
+    // Moves a child to another index; fails with the list error for a stranger or a bad index.
+    void Move(TXMLItem* child, int newIndex);
+    // Position of that very child, -1 when it is none of ours.
+    int IndexOf(const TXMLItem* child) const;
+    // First child at or after `start` named `name` (any letter case), -1 when none.
+    int IndexOfName(std::string_view name, int start = 0) const;
+    // The first child named `name` (any letter case); a missing one is added with New.
+    TXMLItem* FindOrAddItem(std::string_view name);
+    // Sets Document on this item and all its descendants.
+    void SetDocument(TECXMLParser* document);
+    // Reports this item to the document's XMLItemChanged handler when Notify is on.
+    void Changed();
+
+    // The XML text of this item and its subtree, starting at `indent` blanks. Gives
+    // every descendant this item's CrLfInAsString.
+    std::string AsString(int indent);
+    // The name with its parameters as they stand inside the tags.
+    std::string TagText() const;
+
+    // Reads XML text into this item with the 4096-byte tokenizer, raising the document's
+    // BeforeLoad and OnLoaded.
+    void LoadFromStream(std::istream& stream);
+    // The same with the whole-stream tokenizer.
+    void LoadLargeFromStream(std::istream& stream);
+
+private:
+    friend class TXMLLoader;
+
+    static void DestroySubtrees(std::vector<TXMLItem*> items);
+
+    std::string FValue;
+    std::string FName;
+    TXMLParams FParams;
+    std::vector<TXMLItem*> FChildren;
+    TXMLItem* FParent = nullptr;
+    TECXMLParser* FDocument = nullptr;
+    std::unique_ptr<TXMLLayoutRecord> FLayoutRecord;
+    bool FNotify = true;
+    bool FCrLfInAsString = true;
+};

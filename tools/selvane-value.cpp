@@ -1,0 +1,179 @@
+// selvane-value: reads values of an XML file by dotted path, lists everything a user can
+// pick, or writes a file back in the program's format.
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "CodePage.h"
+#include "ECXMLParser.h"
+#include "XMLValueAccess.h"
+
+namespace {
+
+constexpr const char* Usage =
+    "Usage: selvane-value FILE VALUEPATH...\n"
+    "       selvane-value --list FILE\n"
+    "       selvane-value --rewrite FILE OUT [--indent]\n"
+    "\n"
+    "FILE VALUEPATH...  print the value of each VALUEPATH (item path \".\" parameter, as\n"
+    "                   config.db.host) on its own line; an item without that parameter\n"
+    "                   gives an empty line. Exit 1 when an item does not exist (its line\n"
+    "                   is empty and a message goes to standard error).\n"
+    "--list FILE        print every item path and, under it, every value path as\n"
+    "                   path.name=value, in document order.\n"
+    "--rewrite FILE OUT load FILE and write it to OUT; --indent writes line ends and\n"
+    "                   indentation, otherwise the elements follow each other on one line.\n"
+    "\n"
+    "Output is UTF-8. So that one value stays one line, a backslash is printed as \\\\, a\n"
+    "carriage return as \\r and a line feed as \\n.\n"
+    "Exit status: 0 done, 1 an item was not found, 2 bad usage or the file cannot be\n"
+    "loaded or written.\n";
+
+int UsageError()
+{
+    std::fputs(Usage, stderr);
+    return 2;
+}
+
+// Document text as one UTF-8 line.
+std::string Printable(std::string_view text)
+{
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (char c : text) {
+        if (c == '\\')
+            escaped += "\\\\";
+        else if (c == '\r')
+            escaped += "\\r";
+        else if (c == '\n')
+            escaped += "\\n";
+        else
+            escaped += c;
+    }
+    return Cp1252ToUtf8(escaped);
+}
+
+bool Load(TECXMLParser& document, const char* fileName)
+{
+    try {
+        document.LoadFromFile(fileName);
+        return true;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "selvane-value: cannot load %s: %s\n", fileName, error.what());
+        return false;
+    }
+}
+
+int PrintValues(const char* fileName, const std::vector<const char*>& paths)
+{
+    TECXMLParser document;
+    if (!Load(document, fileName))
+        return 2;
+    int status = 0;
+    std::string out;
+    for (const char* argument : paths) {
+        std::string path;
+        std::string value;
+        // A path the code page cannot hold names no item.
+        if (Utf8ToCp1252(argument, path) && ReadItemValue(&document, path, value)) {
+            out += Printable(value);
+        } else {
+            std::fprintf(stderr, "selvane-value: %s: no item %s\n", fileName, argument);
+            status = 1;
+        }
+        out += '\n';
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return status;
+}
+
+int List(const char* fileName)
+{
+    TECXMLParser document;
+    if (!Load(document, fileName))
+        return 2;
+    struct Frame {
+        TXMLItem* item;
+        int next;
+        size_t pathLength;
+    };
+    std::string path;
+    std::string out;
+    std::vector<Frame> open;
+    auto enter = [&](TXMLItem* item) {
+        const size_t length = path.size();
+        if (item->Parent())
+            path += '.';
+        path += item->Name();
+        const std::string printable = Printable(path);
+        out.append(printable).append(1, '\n');
+        const TXMLParams& params = item->Params();
+        for (int i = 0; i < params.Count(); ++i) {
+            const std::string_view name = params.Names(i);
+            out.append(printable).append(1, '.').append(Printable(name)).append(1, '=');
+            out.append(Printable(params.Values(name))).append(1, '\n');
+        }
+        open.push_back({item, 0, length});
+        if (out.size() > (1 << 16)) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
+        }
+    };
+    enter(document.Root());
+    while (!open.empty()) {
+        Frame& frame = open.back();
+        if (frame.next < frame.item->Count()) {
+            enter(frame.item->Items(frame.next++));
+        } else {
+            path.resize(frame.pathLength);
+            open.pop_back();
+        }
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
+
+int Rewrite(const char* fileName, const char* outName, bool indent)
+{
+    TECXMLParser document;
+    if (!Load(document, fileName))
+        return 2;
+    document.SetCrLfInAsString(indent);
+    try {
+        document.SaveToFile(outName);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "selvane-value: cannot write %s: %s\n", outName, error.what());
+        return 2;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<const char*> args(argv + 1, argv + argc);
+    if (args.empty())
+        return UsageError();
+    const std::string_view first = args[0];
+    if (first == "--help" || first == "-h") {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
+    if (first == "--list")
+        return args.size() == 2 ? List(args[1]) : UsageError();
+    if (first == "--rewrite") {
+        if (args.size() == 3)
+            return Rewrite(args[1], args[2], false);
+        if (args.size() == 4 && std::strcmp(args[3], "--indent") == 0)
+            return Rewrite(args[1], args[2], true);
+        return UsageError();
+    }
+    if (first.starts_with("--") || args.size() < 2)
+        return UsageError();
+    return PrintValues(args[0], std::vector<const char*>(args.begin() + 1, args.end()));
+}
