@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <random>
+#include <vector>
 #include <system_error>
 
 #include "CodePage.h"
@@ -168,6 +169,43 @@ std::string_view TagName(std::string_view tagText)
     return rest.substr(0, end);
 }
 
+namespace {
+
+// Removes the enclosing double quotes of a value longer than two characters and decodes
+// it, in place; the entry is name=value with its "=" at `equals`.
+void FinishEntry(std::string& entry, size_t equals)
+{
+    if (entry.size() - equals - 1 > 2) {
+        if (entry[equals + 1] == '"')
+            entry.erase(equals + 1, 1);
+        if (entry.back() == '"')
+            entry.pop_back();
+    }
+    if (entry.find('&', equals + 1) != std::string::npos)
+        entry.replace(equals + 1, std::string::npos, DecodeParamValue(std::string_view(entry).substr(equals + 1)));
+}
+
+// True when every entry has a name and no two names are the same (any letter case): then
+// each entry's value depends on that entry alone.
+bool DistinctNames(const std::vector<std::string>& entries)
+{
+    std::vector<std::string_view> names;
+    names.reserve(entries.size());
+    for (const std::string& entry : entries) {
+        const size_t equals = entry.find('=');
+        if (equals == std::string::npos)
+            return false;
+        const std::string_view name(entry.data(), equals);
+        for (std::string_view other : names)
+            if (other.size() == name.size() && SameText(other, name))
+                return false;
+        names.push_back(name);
+    }
+    return true;
+}
+
+} // namespace
+
 void ParseParams(std::string_view tagText, TXMLParams& params)
 {
     params.Clear();
@@ -181,25 +219,43 @@ void ParseParams(std::string_view tagText, TXMLParams& params)
         --end;
     const std::string_view text = end > blank + 1 ? tagText.substr(blank + 1, end - blank - 1) : std::string_view();
 
-    // Unquoted blanks end entries, as do line breaks left in the tag; the last character
-    // is never examined, so a blank there stays in the last value.
-    std::string lines;
-    lines.reserve(text.size() + 8);
+    // Unquoted blanks end entries, and so do line breaks left in the tag (a CR LF, a CR
+    // or a LF each). The last character is never examined, so a blank there stays in
+    // the last value.
+    std::vector<std::string> entries;
+    std::string entry;
     bool quoted = false;
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (i + 1 < text.size()) {
-            if (c == '"')
-                quoted = !quoted;
-            else if (c == ' ' && !quoted) {
-                lines += "\r\n";
-                continue;
-            }
+        const bool examined = i + 1 < text.size();
+        if (examined && c == '"')
+            quoted = !quoted;
+        if ((examined && c == ' ' && !quoted) || c == '\r' || c == '\n') {
+            entries.push_back(std::move(entry));
+            entry.clear();
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            continue;
         }
-        lines += c;
+        entry += c;
     }
-    params.SetText(lines);
+    if (!entry.empty() || (!text.empty() && text.back() != '\r' && text.back() != '\n'))
+        entries.push_back(std::move(entry));
 
+    if (DistinctNames(entries)) {
+        std::vector<std::string> kept;
+        kept.reserve(entries.size());
+        for (std::string& item : entries) {
+            const size_t equals = item.find('=');
+            FinishEntry(item, equals);
+            if (item.size() > equals + 1)
+                kept.push_back(std::move(item));
+        }
+        params.Assign(std::move(kept));
+        return;
+    }
+
+    params.Assign(std::move(entries));
     int i = 0;
     while (i < params.Count()) {
         const std::string name(params.Names(i));

@@ -38,6 +38,8 @@ public:
     void SetText(std::string_view text);
 
     void Add(std::string entry);
+    // Replaces all entries.
+    void Assign(std::vector<std::string> entries) { FEntries = std::move(entries); }
     // Inserts at 0..Count.
     void Insert(int index, std::string entry);
     void Delete(int index);

@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "TempFolder.h"
+
+extern char** environ;
+
+namespace {
+
+struct TRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs selvane-value with `args`, collecting its output through files so that neither
+// pipe can fill up.
+TRun RunTool(const TTempFolder& folder, std::vector<std::string> args)
+{
+    const std::string outFile = (folder.Path() / "stdout").string();
+    const std::string errFile = (folder.Path() / "stderr").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    args.insert(args.begin(), SELVANE_VALUE_TOOL);
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_t pid;
+    TRun run;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int status;
+        waitpid(pid, &status, 0);
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.out = TTempFolder::Read(outFile);
+    run.err = TTempFolder::Read(errFile);
+    return run;
+}
+
+constexpr std::string_view Plant =
+    "<?xml version=\"1.0\" encoding=\"ISO8859-1\" ?>\r\n"
+    "<Plant name=\"North\">\r\n"
+    "  <Oven setpoint=\"180\" unit=\"\xb0" "C\"/>\r\n"
+    "  <Press note=\"a\\b\">first<br/>second</Press>\r\n"
+    "</Plant>\r\n";
+
+class SelvaneValue : public ::testing::Test {
+protected:
+    TTempFolder Folder;
+    std::string File = Folder.Write("plant.xml", Plant).string();
+};
+
+TEST_F(SelvaneValue, PrintsEachValueOnItsOwnLine)
+{
+    const TRun run = RunTool(Folder, {File, "Plant.Oven.setpoint", "Plant.Oven.unit", "Plant.Oven.missing", "Plant.name"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "180\n\xc2\xb0" "C\n\nNorth\n");
+    EXPECT_EQ(run.err, "");
+}
+
+TEST_F(SelvaneValue, MissingItemGivesStatusOneAndKeepsTheLines)
+{
+    const TRun run = RunTool(Folder, {File, "Plant.Nothing.x", "Plant.Oven.setpoint"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "\n180\n");
+    EXPECT_NE(run.err.find("Plant.Nothing.x"), std::string::npos) << run.err;
+}
+
+TEST_F(SelvaneValue, LoadFailureNamesFileAndLine)
+{
+    TRun run = RunTool(Folder, {(Folder.Path() / "missing.xml").string(), "a.b"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("Cannot open file \"" + (Folder.Path() / "missing.xml").string() + "\". No such file or directory"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+
+    const std::string broken = Folder.Write("broken.xml", "<a>\n<b/>\n</a>\n<c/>\n").string();
+    run = RunTool(Folder, {broken, "a.b"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find(broken), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("on line 4"), std::string::npos) << run.err;
+}
+
+TEST_F(SelvaneValue, ListShowsEveryPickInDocumentOrderWithEscapes)
+{
+    const TRun run = RunTool(Folder, {"--list", File});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "Plant\n"
+              "Plant.name=North\n"
+              "Plant.Oven\n"
+              "Plant.Oven.setpoint=180\n"
+              "Plant.Oven.unit=\xc2\xb0" "C\n"
+              "Plant.Press\n"
+              "Plant.Press.note=a\\\\b\n");
+}
+
+TEST_F(SelvaneValue, ValuesWithLineBreaksStayOnOneLine)
+{
+    const std::string file = Folder.Write("notes.xml", "<n a=\"x&#13;&#10;y\"/>").string();
+    const TRun run = RunTool(Folder, {file, ".n.a"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "x\\r\\ny\n");
+}
+
+TEST_F(SelvaneValue, RewriteWritesTheProgramsFormat)
+{
+    const std::string out = (Folder.Path() / "out.xml").string();
+    TRun run = RunTool(Folder, {"--rewrite", File, out});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(TTempFolder::Read(out),
+              "<?xml version=\"1.0\" encoding=\"ISO8859-1\" ?>\r\n"
+              "  <Plant name=\"North\">  <Oven setpoint=\"180\" unit=\"\xb0" "C\"/>"
+              "  <Press note=\"a\\b\">  first<br/>second  </Press>  </Plant>");
+
+    run = RunTool(Folder, {"--rewrite", File, out, "--indent"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(TTempFolder::Read(out),
+              "<?xml version=\"1.0\" encoding=\"ISO8859-1\" ?>\r\n"
+              "  <Plant name=\"North\">\r\n"
+              "    <Oven setpoint=\"180\" unit=\"\xb0" "C\"/>\r\n"
+              "    <Press note=\"a\\b\">\r\n"
+              "      first<br/>second\r\n"
+              "    </Press>\r\n"
+              "  </Plant>\r\n");
+
+    const std::string again = (Folder.Path() / "again.xml").string();
+    run = RunTool(Folder, {"--rewrite", out, again, "--indent"});
+    EXPECT_EQ(TTempFolder::Read(again), TTempFolder::Read(out));
+}
+
+TEST_F(SelvaneValue, UsageErrorsPrintTheUsage)
+{
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, {"--list"}, {"--rewrite", File}, {"--rewrite", File, "x", "--bogus"}, {File}, {"--bogus", File}}) {
+        const TRun run = RunTool(Folder, args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.err.find("Usage: selvane-value"), std::string::npos);
+    }
+    const TRun help = RunTool(Folder, {"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("a line feed as \\n"), std::string::npos);
+}
+
+} // namespace
