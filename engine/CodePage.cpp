@@ -126,17 +126,6 @@ char32_t NextUtf16(std::u16string_view s, size_t& i)
     return a;
 }
 
-void AppendUtf16(std::u16string& out, char32_t u)
-{
-    if (u < 0x10000) {
-        out += static_cast<char16_t>(u);
-    } else {
-        u -= 0x10000;
-        out += static_cast<char16_t>(0xD800 + (u >> 10));
-        out += static_cast<char16_t>(0xDC00 + (u & 0x3FF));
-    }
-}
-
 } // namespace
 
 unsigned char Cp1252Lower(unsigned char c) { return Tables.lower[c]; }
@@ -204,28 +193,4 @@ bool Utf8ToCp1252(std::string_view text, std::string& out)
         out += b;
     }
     return true;
-}
-
-std::string Utf16ToUtf8(std::u16string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        char32_t u = NextUtf16(text, i);
-        if (u >= 0xD800 && u <= 0xDFFF)
-            u = 0xFFFD;
-        AppendUtf8(out, u);
-    }
-    return out;
-}
-
-std::u16string Utf8ToUtf16(std::string_view text)
-{
-    std::u16string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        char32_t u;
-        AppendUtf16(out, NextUtf8(text, i, u) ? u : 0xFFFD);
-    }
-    return out;
 }

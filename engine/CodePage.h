@@ -24,7 +24,3 @@ bool Utf16ToCp1252(std::u16string_view text, std::string& out);
 std::string Cp1252ToUtf8(std::string_view text);
 // False when the text is not valid UTF-8 or a character has no byte in the code page.
 bool Utf8ToCp1252(std::string_view text, std::string& out);
-
-std::string Utf16ToUtf8(std::u16string_view text);
-// Invalid UTF-8 sequences become U+FFFD.
-std::u16string Utf8ToUtf16(std::string_view text);
