@@ -1,0 +1,280 @@
+#include "Registry.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "HiveFile.h"
+
+// Without a platform registry each root lives in a hive file of its own, e.g.
+// HKEY_CURRENT_USER.reg, shared by every accessor and process of the user.
+
+struct TRegistry::TImpl {
+    std::string RootName;
+    std::string FileName;
+    bool KeyOpen = false;
+};
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// $SELVANE_HIVE_DIR, else $XDG_CONFIG_HOME/selvane, else ~/.config/selvane.
+fs::path HiveFolder()
+{
+    if (std::string folder = Environment("SELVANE_HIVE_DIR"); !folder.empty())
+        return folder;
+    if (const fs::path config = Environment("XDG_CONFIG_HOME"); config.is_absolute())
+        return config / "selvane";
+    std::string home = Environment("HOME");
+    if (home.empty()) {
+        if (const passwd* user = getpwuid(getuid()))
+            home = user->pw_dir;
+    }
+    return fs::path(home) / ".config" / "selvane";
+}
+
+ERegistryException FileError(const char* what, const std::string& fileName, int error)
+{
+    return ERegistryException(std::string(what) + " \"" + fileName + "\": " + std::strerror(error));
+}
+
+class TFileHandle {
+public:
+    explicit TFileHandle(int fd) : Fd(fd) {}
+    ~TFileHandle()
+    {
+        if (Fd >= 0)
+            close(Fd);
+    }
+    TFileHandle(const TFileHandle&) = delete;
+    TFileHandle& operator=(const TFileHandle&) = delete;
+
+    const int Fd;
+};
+
+// The hive file's text; a missing file is an empty hive.
+std::string ReadHiveText(const std::string& fileName)
+{
+    const TFileHandle file(open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.Fd < 0) {
+        if (errno == ENOENT)
+            return {};
+        throw FileError("Cannot read registry file", fileName, errno);
+    }
+    std::string text;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t count = read(file.Fd, buffer, sizeof buffer);
+        if (count > 0)
+            text.append(buffer, static_cast<std::size_t>(count));
+        else if (count == 0)
+            return text;
+        else if (errno != EINTR)
+            throw FileError("Cannot read registry file", fileName, errno);
+    }
+}
+
+THiveFile LoadHive(const std::string& rootName, const std::string& fileName)
+{
+    return THiveFile::Parse(ReadHiveText(fileName), rootName, fileName);
+}
+
+// The hive as lookups see it: one that cannot be read holds nothing.
+THiveFile LookupHive(const std::string& rootName, const std::string& fileName)
+{
+    try {
+        return LoadHive(rootName, fileName);
+    } catch (const ERegistryException&) {
+        return THiveFile(rootName);
+    }
+}
+
+bool WriteAll(int fd, std::string_view text)
+{
+    while (!text.empty()) {
+        const ssize_t count = write(fd, text.data(), text.size());
+        if (count < 0 && errno != EINTR)
+            return false;
+        if (count > 0)
+            text.remove_prefix(static_cast<std::size_t>(count));
+    }
+    return true;
+}
+
+// Changes the hive file: under an exclusive lock it is read afresh, changed by `change`
+// and, when that reports a change, replaced by a complete and synced new copy. Writers
+// thus never lose each other's values and readers, who take no lock, see either the
+// old file or the new one. A file that cannot be read is left as it is.
+void UpdateHive(const std::string& rootName, const std::string& fileName, const std::function<bool(THiveFile&)>& change)
+{
+    const fs::path folder = fs::path(fileName).parent_path();
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error)
+        throw ERegistryException("Cannot create folder \"" + folder.string() + "\": " + error.message());
+
+    // The lock lives in a file of its own, since the hive itself is replaced on each write.
+    const std::string lockName = fileName + ".lock";
+    const TFileHandle lock(open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    if (lock.Fd < 0)
+        throw FileError("Cannot create lock file", lockName, errno);
+    while (flock(lock.Fd, LOCK_EX) != 0) {
+        if (errno != EINTR)
+            throw FileError("Cannot lock registry file", lockName, errno);
+    }
+
+    THiveFile hive = LoadHive(rootName, fileName);
+    if (!change(hive))
+        return;
+
+    const std::string tempName = fileName + ".tmp";
+    {
+        const TFileHandle temp(open(tempName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        if (temp.Fd < 0)
+            throw FileError("Cannot write registry file", tempName, errno);
+        if (!WriteAll(temp.Fd, hive.Text()) || fsync(temp.Fd) != 0) {
+            const int writeError = errno;
+            unlink(tempName.c_str());
+            throw FileError("Cannot write registry file", tempName, writeError);
+        }
+    }
+    if (rename(tempName.c_str(), fileName.c_str()) != 0) {
+        const int renameError = errno;
+        unlink(tempName.c_str());
+        throw FileError("Cannot write registry file", fileName, renameError);
+    }
+    // The new name lasts through a crash only once the folder is synced; a file system
+    // that cannot sync folders still has the complete file.
+    const TFileHandle dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Fd >= 0)
+        fsync(dir.Fd);
+}
+
+// The path from the root that `key` names: from the open key unless it starts with "\".
+std::optional<std::string> FullPath(const std::string& key, bool keyOpen, const std::string& currentPath)
+{
+    const bool relative = !key.starts_with('\\');
+    std::string path = relative ? key : key.substr(1);
+    if (relative && keyOpen && !currentPath.empty())
+        path = path.empty() ? currentPath : currentPath + '\\' + path;
+    if (!THiveFile::IsValidKeyPath(path))
+        return std::nullopt;
+    return path;
+}
+
+} // namespace
+
+TRegistry::TRegistry(TRegistryRoot root) : FImpl(std::make_unique<TImpl>())
+{
+    FImpl->RootName = root == TRegistryRoot::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_CLASSES_ROOT";
+    FImpl->FileName = (HiveFolder() / (FImpl->RootName + ".reg")).string();
+}
+
+TRegistry::~TRegistry() = default;
+
+bool TRegistry::OpenKey(const std::string& key, bool canCreate)
+{
+    const std::optional<std::string> path = FullPath(key, FImpl->KeyOpen, FCurrentPath);
+    if (!path) {
+        FOpenError = "\"" + key + "\" is not a valid key name";
+        return false;
+    }
+    if (!LookupHive(FImpl->RootName, FImpl->FileName).KeyExists(*path)) {
+        if (!canCreate) {
+            FOpenError = "Key \"" + *path + "\" does not exist";
+            return false;
+        }
+        try {
+            UpdateHive(FImpl->RootName, FImpl->FileName, [&](THiveFile& hive) { return hive.CreateKey(*path); });
+        } catch (const ERegistryException& e) {
+            FOpenError = e.what();
+            return false;
+        }
+    }
+    FImpl->KeyOpen = true;
+    FCurrentPath = *path;
+    FOpenError.clear();
+    return true;
+}
+
+void TRegistry::CloseKey()
+{
+    FImpl->KeyOpen = false;
+    FCurrentPath.clear();
+    FOpenError.clear();
+}
+
+bool TRegistry::KeyExists(const std::string& key) const
+{
+    const std::optional<std::string> path = FullPath(key, FImpl->KeyOpen, FCurrentPath);
+    return path && LookupHive(FImpl->RootName, FImpl->FileName).KeyExists(*path);
+}
+
+bool TRegistry::DeleteKey(const std::string& key)
+{
+    const std::optional<std::string> path = FullPath(key, FImpl->KeyOpen, FCurrentPath);
+    bool deleted = false;
+    try {
+        if (path)
+            UpdateHive(FImpl->RootName, FImpl->FileName, [&](THiveFile& hive) {
+                deleted = hive.DeleteKey(*path);
+                return deleted;
+            });
+    } catch (const ERegistryException&) {
+        return false;
+    }
+    return deleted;
+}
+
+bool TRegistry::DeleteValue(const std::string& name)
+{
+    bool deleted = false;
+    try {
+        if (FImpl->KeyOpen)
+            UpdateHive(FImpl->RootName, FImpl->FileName, [&](THiveFile& hive) {
+                deleted = hive.DeleteValue(FCurrentPath, name);
+                return deleted;
+            });
+    } catch (const ERegistryException&) {
+        return false;
+    }
+    return deleted;
+}
+
+std::optional<TRegValue> TRegistry::ReadValue(const std::string& name) const
+{
+    if (!FImpl->KeyOpen)
+        return std::nullopt;
+    const THiveFile hive = LookupHive(FImpl->RootName, FImpl->FileName);
+    const TRegValue* value = hive.FindValue(FCurrentPath, name);
+    return value ? std::optional<TRegValue>(*value) : std::nullopt;
+}
+
+void TRegistry::WriteValue(const std::string& name, const TRegValue& value)
+{
+    if (!FImpl->KeyOpen)
+        throw NoKeyError(name);
+    if (!THiveFile::IsValidName(name))
+        throw WriteError(name, "The name is not UTF-8 text without control characters");
+    try {
+        // A key deleted meanwhile by another accessor comes back with the value.
+        UpdateHive(FImpl->RootName, FImpl->FileName,
+                   [&](THiveFile& hive) { return hive.SetValue(FCurrentPath, name, value); });
+    } catch (const ERegistryException& e) {
+        throw WriteError(name, e.what());
+    }
+}
