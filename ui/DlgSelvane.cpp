@@ -1,0 +1,568 @@
+#include "DlgSelvane.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+#include "DocumentText.h"
+#include "MessageForm.h"
+#include "SelvaneApplication.h"
+#include "XMLItemPath.h"
+#include "XMLParamModel.h"
+#include "XMLTreeModel.h"
+
+namespace {
+
+struct TCommandDesign {
+    const char* name;
+    const char* caption;
+    const char* hint;
+    const char* shortcut;
+    const char* themeIcon;
+    QStyle::StandardPixmap fallbackIcon;
+};
+
+constexpr TCommandDesign Commands[] = {
+    {"aSelectServer", "Select XML...", "Opens the select XML dialog", "", "document-open-remote", QStyle::SP_DirOpenIcon},
+    {"aOK", "OK", "Save the changes and close the dialog", "", "dialog-ok", QStyle::SP_DialogOkButton},
+    {"aCancel", "Cancel", "Cancel the change and close the dialog", "", "dialog-cancel", QStyle::SP_DialogCancelButton},
+    {"aNewFile", "New", "Save the changes and creates a new XML file", "", "document-new", QStyle::SP_FileIcon},
+    {"aLoad", "Load...", "Loads a  XML file from disk", "", "document-open", QStyle::SP_DialogOpenButton},
+    {"asave", "Save", "Save the  XML file to disk", "", "document-save", QStyle::SP_DialogSaveButton},
+    {"aSaveAs", "Save As...", "Saves the XML file under a diferent filename", "", "document-save-as", QStyle::SP_DriveFDIcon},
+    {"aStyleSheet", "Style Sheet...", "", "", "text-x-generic", QStyle::SP_FileDialogDetailedView},
+    {"aAdd", "Add Item", "Adds a new item", "", "list-add", QStyle::SP_FileDialogNewFolder},
+    {"aDelete", "Delete Item", "Deletes the selected item", "", "list-remove", QStyle::SP_TrashIcon},
+    {"aEditEntry", "Edit Entry...", "Opens the edit entry dialog", "", "document-edit", QStyle::SP_FileDialogContentsView},
+    {"aMoveUp", "Move Up", "Moves the item a position up", "", "go-up", QStyle::SP_ArrowUp},
+    {"aMoveDown", "Move Down", "Moves the selected item aposition down", "", "go-down", QStyle::SP_ArrowDown},
+    {"aSetValue", "Set Value...", "Opens a input box and let you change the value", "Ctrl+V", "edit-rename", QStyle::SP_FileDialogInfoView},
+    {"aPlay", "Play", "Starts the play mode", "Ctrl+P", "media-playback-start", QStyle::SP_MediaPlay},
+    {"aStop", "Stop", "Stops the play mode", "Ctrl+S", "media-playback-stop", QStyle::SP_MediaStop},
+    {"aRefresh", "Refresh", "Refresh the Data", "", "view-refresh", QStyle::SP_BrowserReload},
+    {"aFilter", "Use Filter", "Aplys the filter for the item list", "Ctrl+F", "view-filter", QStyle::SP_FileDialogListView},
+    {"aAddFilter", "Add Filter", "Adds the filter to the filterlist", "", "list-add", QStyle::SP_ArrowRight},
+    {"aDelFilter", "Delete Filter", "Deletes the selected filter from the list", "", "list-remove", QStyle::SP_DialogDiscardButton},
+    {"acopytoclipboard", "Item to Clipboard", "Copy the name of the item to the clipboard", "Ctrl+C", "edit-copy", QStyle::SP_FileLinkIcon},
+    {"aPluginSetup", "Setup...", "Open the setup dialog", "", "preferences-system", QStyle::SP_ComputerIcon},
+    {"aAbout", "About...", "", "", "help-about", QStyle::SP_MessageBoxInformation},
+    {"ahelp", "Help", "Shows the Help file", "", "help-contents", QStyle::SP_DialogHelpButton},
+    {"aPaste", "Paste", "", "", "edit-paste", QStyle::SP_FileDialogBack},
+};
+
+// Commands whose behaviour other parts of the program bring; shown, but disabled.
+const char* const NotYetAvailable[] = {
+    "aAdd", "aDelete", "aEditEntry", "aMoveUp", "aMoveDown", "aSetValue", "aPlay", "aStop", "aRefresh",
+    "aFilter", "aAddFilter", "aDelFilter", "aPluginSetup", "aAbout", "ahelp", "aPaste",
+};
+
+} // namespace
+
+TfrmXMLDialog::TfrmXMLDialog(const QStringList& arguments, QWidget* parent)
+    : TStyleForm(parent), FArguments(arguments)
+{
+    setObjectName(QStringLiteral("TfrmXMLDialog"));
+    setWindowTitle(QStringLiteral("Selvane"));
+    setWindowFlags(Qt::Window);
+    resize(699, 526);
+    XMLGhost.SetPrimaryDocument(&XML);
+    XML.SetCrLfInAsString(false);
+    XML.XMLItemChanged = [this](TECXMLParser*, TXMLItem*) { XMLItemChanged(); };
+    XML.OnLoaded = XML.OnCleared = XML.OnSaved = [this](TECXMLParser*) { XMLLoaded(); };
+
+    CreateCommands();
+    CreateControls();
+    CreateMenus();
+    FinishCreate();
+
+    // Settings: defaults first, so that a missing or mistyped value leaves them.
+    FSetup = std::make_unique<TProgramSetup>("Software\\Velmarco\\XML");
+    FAskDelete = FAskChange = FUseFullItem = true;
+    FUseLfString = false;
+    FSetup->ReadBool("ASKDELETE", FAskDelete);
+    FSetup->ReadBool("ASKCHANGE", FAskChange);
+    FSetup->ReadBool("USELFSTRING", FUseLfString);
+    FSetup->ReadBool("USEFULLITEM", FUseFullItem);
+    XML.SetCrLfInAsString(FUseLfString);
+    std::string text;
+    if (FSetup->ReadString("Server", text))
+        FSource = QString::fromStdString(text);
+    text.clear();
+    if (FSetup->ReadString("Item", text))
+        FResultItem = QString::fromStdString(text);
+    text.clear();
+    FSetup->ReadString("Filter", text);
+    QStringList filters = QString::fromStdString(text).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+    if (!filters.isEmpty() && filters.constLast().isEmpty())
+        filters.removeLast();
+    cbfilter->addItems(filters);
+    cbfilter->setCurrentIndex(-1);
+    UpdateActions();
+}
+
+TfrmXMLDialog::~TfrmXMLDialog()
+{
+    TimerUpdate->stop();
+    WriteSettings();
+    FTreeModel->Detach();
+}
+
+void TfrmXMLDialog::WriteSettings()
+{
+    QStringList filters;
+    for (int i = 0; i < cbfilter->count(); ++i)
+        filters << cbfilter->itemText(i) + QStringLiteral("\r\n");
+    // One failed value does not keep the others from being written.
+    const std::pair<const char*, std::function<void()>> writes[] = {
+        {"Server", [&] { FSetup->WriteString("Server", FSource.toStdString()); }},
+        {"Item", [&] { FSetup->WriteString("Item", FResultItem.toStdString()); }},
+        {"Filter", [&] { FSetup->WriteString("Filter", filters.join(QString()).toStdString()); }},
+        {"ASKCHANGE", [&] { FSetup->WriteBool("ASKCHANGE", FAskChange); }},
+        {"ASKDELETE", [&] { FSetup->WriteBool("ASKDELETE", FAskDelete); }},
+        {"USEFULLITEM", [&] { FSetup->WriteBool("USEFULLITEM", FUseFullItem); }},
+        {"USELFSTRING", [&] { FSetup->WriteBool("USELFSTRING", FUseLfString); }},
+    };
+    QStringList failures;
+    for (const auto& [name, write] : writes) {
+        try {
+            write();
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "selvane: cannot store \"%s\": %s\n", name, error.what());
+            failures << QString::fromUtf8(error.what());
+        }
+    }
+    if (!failures.isEmpty())
+        ShowException(failures.join(QLatin1Char('\n')));
+}
+
+QAction* TfrmXMLDialog::Command(const char* name) const { return FCommands.value(QString::fromUtf8(name)); }
+
+void TfrmXMLDialog::Execute(const char* name, std::function<void()> handler)
+{
+    connect(Command(name), &QAction::triggered, this, [handler = std::move(handler)] { Guarded(handler); });
+}
+
+void TfrmXMLDialog::CreateCommands()
+{
+    for (const TCommandDesign& design : Commands) {
+        auto* action = new QAction(QString::fromUtf8(design.caption), this);
+        action->setObjectName(QString::fromUtf8(design.name));
+        action->setStatusTip(QString::fromUtf8(design.hint));
+        action->setToolTip(*design.hint ? QString::fromUtf8(design.hint) : action->text());
+        action->setShortcut(QKeySequence(QString::fromUtf8(design.shortcut)));
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setIcon(QIcon::fromTheme(QString::fromUtf8(design.themeIcon), style()->standardIcon(design.fallbackIcon)));
+        FCommands.insert(action->objectName(), action);
+        addAction(action);
+    }
+    Command("aFilter")->setCheckable(true);
+
+    Execute("aSelectServer", [this] { aSelectServerExecute(); });
+    Execute("aOK", [this] { aOKExecute(); });
+    Execute("aCancel", [this] { aCancelExecute(); });
+    Execute("aNewFile", [this] { aNewFileExecute(); });
+    Execute("aLoad", [this] { aLoadExecute(); });
+    Execute("asave", [this] { asaveExecute(); });
+    Execute("aSaveAs", [this] { aSaveAsExecute(); });
+    Execute("aStyleSheet", [this] { aStyleSheetExecute(); });
+    Execute("acopytoclipboard", [this] { acopytoclipboardExecute(); });
+}
+
+void TfrmXMLDialog::AddEntries(QWidget* target, const std::vector<const char*>& entries) const
+{
+    // A null entry is a separator.
+    for (const char* entry : entries) {
+        QAction* action = entry ? Command(entry) : new QAction(target);
+        if (!entry)
+            action->setSeparator(true);
+        target->addAction(action);
+    }
+}
+
+void TfrmXMLDialog::CreateMenus()
+{
+    auto* menuBar = new QMenuBar(this);
+    menuBar->setObjectName(QStringLiteral("MainMenu"));
+    layout()->setMenuBar(menuBar);
+    const std::pair<const char*, std::vector<const char*>> menus[] = {
+        {"Data", {"aSelectServer", nullptr, "aOK", "aCancel"}},
+        {"File", {"aNewFile", nullptr, "aLoad", "asave", "aSaveAs", nullptr, "aStyleSheet"}},
+        {"Edit", {"aAdd", "aDelete", "aEditEntry", nullptr, "aMoveUp", "aMoveDown"}},
+        {"Options", {"aPlay", "aStop", "aSetValue", nullptr, "aRefresh", nullptr, "acopytoclipboard", nullptr, "aPluginSetup"}},
+        {"Filter", {"aAddFilter", "aDelFilter", nullptr, "aFilter"}},
+        {"Help", {"aAbout", nullptr, "ahelp"}},
+    };
+    for (const auto& [title, entries] : menus) {
+        QMenu* menu = menuBar->addMenu(QString::fromUtf8(title));
+        menu->setObjectName(QString::fromUtf8(title));
+        AddEntries(menu, entries);
+    }
+
+    puXMLTree = new QMenu(this);
+    puXMLTree->setObjectName(QStringLiteral("puXMLTree"));
+    AddEntries(puXMLTree, {"aAdd", "aEditEntry", "aDelete", nullptr, "aMoveUp", "aMoveDown"});
+}
+
+void TfrmXMLDialog::CreateControls()
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    CoolBar1 = new QWidget(this);
+    CoolBar1->setObjectName(QStringLiteral("CoolBar1"));
+    auto* band = new QHBoxLayout(CoolBar1);
+    band->setContentsMargins(2, 2, 2, 2);
+    auto toolBar = [this, band](const char* name, const std::vector<const char*>& entries) {
+        auto* bar = new QToolBar(CoolBar1);
+        bar->setObjectName(QString::fromUtf8(name));
+        bar->setIconSize(QSize(16, 16));
+        AddEntries(bar, entries);
+        band->addWidget(bar);
+        return bar;
+    };
+    ToolBar6 = toolBar("ToolBar6", {"aSelectServer", nullptr, "aPaste", "aCancel", nullptr, "aPlay", "aStop", "aRefresh", nullptr,
+                                    "aNewFile", "aLoad", "asave", "aSaveAs", nullptr, "aSetValue", "acopytoclipboard", nullptr});
+    ToolBar1 = toolBar("ToolBar1", {"aAdd", "aDelete", "aEditEntry", nullptr, "aMoveUp", "aMoveDown"});
+    ToolBar7 = toolBar("ToolBar7", {"aFilter"});
+    cbfilter = new QComboBox(ToolBar7);
+    cbfilter->setObjectName(QStringLiteral("cbfilter"));
+    cbfilter->setEditable(true);
+    cbfilter->setInsertPolicy(QComboBox::NoInsert);
+    cbfilter->setMinimumWidth(130);
+    cbfilter->setToolTip(QStringLiteral("Filter list"));
+    cbfilter->setStatusTip(QStringLiteral("Filter list"));
+    ToolBar7->addWidget(cbfilter);
+    ToolBar7->addAction(Command("aAddFilter"));
+    ToolBar7->addAction(Command("aDelFilter"));
+    band->setStretchFactor(ToolBar7, 1);
+    eitem = new QLineEdit(CoolBar1);
+    eitem->setObjectName(QStringLiteral("eitem"));
+    eitem->setFixedWidth(0);
+    eitem->setFrame(false);
+    band->addWidget(eitem);
+    layout->addWidget(CoolBar1);
+
+    Splitter1 = new QSplitter(Qt::Horizontal, this);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setHandleWidth(4);
+    Splitter1->setChildrenCollapsible(false);
+    tvXML = new QTreeView(Splitter1);
+    tvXML->setObjectName(QStringLiteral("tvXML"));
+    tvXML->setHeaderHidden(true);
+    tvXML->setIndentation(19);
+    tvXML->setUniformRowHeights(true);
+    tvXML->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tvXML->setContextMenuPolicy(Qt::CustomContextMenu);
+    FTreeModel = new TXMLTreeModel(this);
+    tvXML->setModel(FTreeModel);
+
+    PageControl1 = new QTabWidget(Splitter1);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    tsbrowser = new QWidget;
+    tsbrowser->setObjectName(QStringLiteral("tsbrowser"));
+    auto* browserLayout = new QVBoxLayout(tsbrowser);
+    browserLayout->setContentsMargins(0, 0, 0, 0);
+    lvxml = new QTableView(tsbrowser);
+    lvxml->setObjectName(QStringLiteral("lvxml"));
+    FParamModel = new TXMLParamModel(this);
+    lvxml->setModel(FParamModel);
+    lvxml->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvxml->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvxml->setShowGrid(true);
+    lvxml->setWordWrap(false);
+    lvxml->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvxml->setContextMenuPolicy(Qt::CustomContextMenu);
+    lvxml->verticalHeader()->hide();
+    lvxml->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lvxml->verticalHeader()->setDefaultSectionSize(lvxml->fontMetrics().height() + 4);
+    lvxml->horizontalHeader()->setStretchLastSection(true);
+    lvxml->horizontalHeader()->resizeSection(0, 163);
+    browserLayout->addWidget(lvxml);
+    PageControl1->addTab(tsbrowser, QStringLiteral("Browser"));
+
+    tsViewer = new QWidget;
+    tsViewer->setObjectName(QStringLiteral("tsViewer"));
+    auto* viewerLayout = new QVBoxLayout(tsViewer);
+    viewerLayout->setContentsMargins(0, 0, 0, 0);
+    sbXML = new QScrollArea(tsViewer);
+    sbXML->setObjectName(QStringLiteral("sbXML"));
+    sbXML->setBackgroundRole(QPalette::Base);
+    sbXML->setStyleSheet(QStringLiteral("QScrollArea#sbXML, QWidget#pbXML { background: white; }"));
+    pbXML = new QWidget;
+    pbXML->setObjectName(QStringLiteral("pbXML"));
+    pbXML->resize(176, 150);
+    sbXML->setWidget(pbXML);
+    viewerLayout->addWidget(sbXML);
+    PageControl1->addTab(tsViewer, QStringLiteral("Viewer"));
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({185, 510});
+    layout->addWidget(Splitter1, 1);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(true);
+    FStatusPanel = new QLabel(StatusBar1);
+    FStatusPanel->setObjectName(QStringLiteral("StatusPanel"));
+    FStatusPanel->setMinimumWidth(50);
+    StatusBar1->addWidget(FStatusPanel, 1);
+    layout->addWidget(StatusBar1);
+
+    TimerUpdate = new QTimer(this);
+    TimerUpdate->setObjectName(QStringLiteral("TimerUpdate"));
+    TimerUpdate->setInterval(500);
+
+    connect(tvXML->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { Guarded([this] { tvXMLChange(); }); });
+    connect(tvXML, &QTreeView::clicked, this, [this] { tvXMLClick(); });
+    connect(tvXML, &QTreeView::customContextMenuRequested, this, [this](const QPoint& at) {
+        const QModelIndex index = tvXML->indexAt(at);
+        if (index.isValid())
+            tvXML->setCurrentIndex(index);
+        puXMLTree->popup(tvXML->viewport()->mapToGlobal(at));
+    });
+    connect(lvxml->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { Guarded([this] { lvxmlChange(); }); });
+    connect(lvxml, &QTableView::clicked, this, [this] { lvxmlClick(); });
+    connect(lvxml, &QTableView::customContextMenuRequested, this,
+            [this](const QPoint& at) { puXMLTree->popup(lvxml->viewport()->mapToGlobal(at)); });
+}
+
+void TfrmXMLDialog::showEvent(QShowEvent* event)
+{
+    TStyleForm::showEvent(event);
+    if (FShown)
+        return;
+    FShown = true;
+    if (const QScreen* screen = QApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    // The first show may open the source dialog: run it once the window is up.
+    QTimer::singleShot(0, this, [this] { Guarded([this] { FormShow(); }); });
+}
+
+void TfrmXMLDialog::FormShow()
+{
+    PageControl1->setCurrentIndex(0);
+    if (!FArguments.isEmpty()) {
+        FFileName = FArguments.constFirst();
+        FSource = FFileName;
+        FResultItem.clear();
+    }
+    if (!FResultItem.isEmpty()) {
+        SetResultText(FResultItem);
+        SetStatusPanel(FResultItem);
+        std::string result;
+        if (ToDocumentText(FResultItem, result)) {
+            FItemPath = ItemPathOf(result);
+            FParamName = ParamNameOf(result);
+        }
+        FResultItem.clear();
+    }
+    if (FSource.isEmpty())
+        aSelectServerExecute();
+    else
+        LoadDocument();
+    FTreeActive = true;
+}
+
+void TfrmXMLDialog::LoadDocument()
+{
+    tvXML->setUpdatesEnabled(false);
+    FUpdating = true;
+    try {
+        FTreeModel->Detach();
+        FParamModel->SetRows({});
+        XML.Clear();
+        XMLGhost.Clear();
+        if (!FSource.isEmpty()) {
+            const std::filesystem::path file = FSource.toStdU16String();
+            XML.LoadFromFile(file);
+            XMLGhost.LoadFromFile(file);
+            FCurrentItem = FindItemByPath(&XML, FItemPath);
+        }
+        tvXML->expandAll();
+        FFileName = FSource;
+        setWindowTitle(QStringLiteral("XML Dialog") + QStringLiteral(" : ") + FSource);
+    } catch (const std::exception&) {
+        // The views must not keep items that the failed load destroyed.
+        RebuildTree();
+        MessageDialog(QStringLiteral("Cannot find file :") + FSource, mtError, Btn(mbOK));
+        FSource.clear();
+        FFileName.clear();
+        FCurrentItem = nullptr;
+    }
+    tvXML->setUpdatesEnabled(true);
+    if (FCurrentItem) {
+        tvXML->setCurrentIndex(FindItemNode(FCurrentItem));
+        FillParamList();
+    }
+    FModified = false;
+    UpdateActions();
+    FUpdating = false;
+}
+
+void TfrmXMLDialog::RebuildTree(TXMLItem* keep)
+{
+    tvXML->setUpdatesEnabled(false);
+    if (!keep)
+        keep = FTreeModel->ItemOf(tvXML->currentIndex());
+    FTreeModel->Rebuild(XML.Root());
+    QModelIndex node = FindItemNode(keep);
+    if (!node.isValid())
+        node = FTreeModel->index(0, 0);
+    tvXML->setCurrentIndex(node);
+    tvXML->setUpdatesEnabled(true);
+}
+
+QModelIndex TfrmXMLDialog::FindItemNode(const TXMLItem* item) const
+{
+    return item ? FTreeModel->IndexOf(item) : QModelIndex();
+}
+
+void TfrmXMLDialog::FillParamList()
+{
+    FUpdating = true;
+    lvxml->setUpdatesEnabled(false);
+    std::vector<TXMLParamModel::TRow> rows;
+    int selected = -1;
+    if (FCurrentItem) {
+        const TXMLParams& params = FCurrentItem->Params();
+        rows.reserve(static_cast<size_t>(params.Count()));
+        for (int i = 0; i < params.Count(); ++i) {
+            const std::string& entry = params.Strings(i);
+            const std::string_view name = params.Names(i);
+            // The value is the text from the second character after the name on.
+            const size_t from = name.size() + 1;
+            rows.push_back({std::string(name), from < entry.size() ? entry.substr(from) : std::string()});
+            if (name == FParamName)
+                selected = static_cast<int>(rows.size()) - 1;
+        }
+    }
+    FParamModel->SetRows(std::move(rows));
+    if (selected >= 0)
+        lvxml->setCurrentIndex(FParamModel->index(selected, 0));
+    lvxml->setUpdatesEnabled(true);
+    FUpdating = false;
+}
+
+void TfrmXMLDialog::UpdateActions()
+{
+    const bool playing = TimerUpdate->isActive();
+    const bool selected = FTreeActive ? tvXML->currentIndex().isValid() : lvxml->currentIndex().isValid();
+    auto enable = [this](const char* name, bool enabled) { Command(name)->setEnabled(enabled); };
+    enable("aStop", playing);
+    for (const char* name : {"aPlay", "aRefresh", "aFilter", "aAdd"})
+        enable(name, !playing);
+    cbfilter->setEnabled(!playing);
+    enable("aSetValue", playing && lvxml->hasFocus());
+    enable("asave", FModified);
+    for (const char* name : {"aDelete", "aEditEntry", "aMoveUp", "aMoveDown"})
+        enable(name, !playing && selected);
+    for (const char* name : NotYetAvailable)
+        enable(name, false);
+}
+
+void TfrmXMLDialog::UpdateResult()
+{
+    std::string result = FTreeActive ? FItemPath : FParamName;
+    if (FUseFullItem)
+        result = JoinItemPath(FItemPath, FParamName);
+    SetResultText(FromDocumentText(result));
+    SetStatusPanel(ResultText());
+}
+
+QString TfrmXMLDialog::ResultText() const { return eitem->text(); }
+
+void TfrmXMLDialog::SetResultText(const QString& text) { eitem->setText(text); }
+
+void TfrmXMLDialog::SetStatusPanel(const QString& text) { FStatusPanel->setText(text); }
+
+void TfrmXMLDialog::UpdateHint(const QString& hint)
+{
+    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
+    const QString longHint = bar < 0 ? hint : hint.mid(bar + 1);
+    SetStatusPanel(longHint.isEmpty() ? ResultText() : longHint);
+}
+
+bool TfrmXMLDialog::event(QEvent* event)
+{
+    if (event->type() == QEvent::StatusTip) {
+        UpdateHint(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return TStyleForm::event(event);
+}
+
+void TfrmXMLDialog::tvXMLChange()
+{
+    if (FUpdating)
+        return;
+    FTreeActive = true;
+    FCurrentItem = nullptr;
+    const QModelIndex node = tvXML->currentIndex();
+    if (node.isValid()) {
+        FParamName.clear();
+        FItemPath.clear();
+        FCurrentItem = FTreeModel->ItemOf(node);
+        std::vector<const TXMLItem*> chain;
+        for (QModelIndex at = node; at.isValid(); at = at.parent())
+            chain.push_back(FTreeModel->ItemOf(at));
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+            FItemPath += (it == chain.rbegin() ? "" : ".") + (*it)->Name();
+        FillParamList();
+    }
+    UpdateActions();
+    UpdateResult();
+}
+
+void TfrmXMLDialog::tvXMLClick()
+{
+    FTreeActive = true;
+    UpdateActions();
+}
+
+void TfrmXMLDialog::lvxmlChange()
+{
+    if (FUpdating || !lvxml->currentIndex().isValid())
+        return;
+    FTreeActive = false;
+    FParamName = FParamModel->Row(lvxml->currentIndex().row()).name;
+    UpdateResult();
+    UpdateActions();
+}
+
+void TfrmXMLDialog::lvxmlClick()
+{
+    FTreeActive = false;
+    UpdateActions();
+}
+
+void TfrmXMLDialog::XMLLoaded()
+{
+    RebuildTree();
+    FModified = false;
+}
+
+void TfrmXMLDialog::XMLItemChanged()
+{
+    FModified = true;
+    RebuildTree();
+}

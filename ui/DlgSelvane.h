@@ -1,0 +1,146 @@
+#pragma once
+
+#include <QAction>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ECXMLParser.h"
+#include "ProgramSetup.h"
+#include "StyleForm.h"
+#include "XMLGhost.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QScrollArea;
+class QSplitter;
+class QStatusBar;
+class QTabWidget;
+class QTableView;
+class QTimer;
+class QToolBar;
+class QTreeView;
+class TXMLParamModel;
+class TXMLTreeModel;
+
+// The selection dialog: the document's items as a tree, the current item's parameters
+// as a list, and the dotted name of the pick as its result.
+class TfrmXMLDialog : public TStyleForm {
+    Q_OBJECT
+
+public:
+    // `arguments`: the command line after the program's name; the first is a file to open.
+    explicit TfrmXMLDialog(const QStringList& arguments = {}, QWidget* parent = nullptr);
+    // Stops play mode and writes the settings and the result back.
+    ~TfrmXMLDialog() override;
+
+    // The result that "Item" receives at exit; set by OK, emptied by Cancel.
+    const QString& ResultItem() const { return FResultItem; }
+    // True when the window's last word was OK (not undone by a later Cancel).
+    bool Accepted() const { return FAccepted; }
+
+    // Clears the views and the document, loads FSource and reselects the current item.
+    void LoadDocument();
+    // Rebuilds the tree, selecting `keep`'s node (the selected item when none), else the
+    // first node.
+    void RebuildTree(TXMLItem* keep = nullptr);
+    void FillParamList();
+    void UpdateActions();
+    void UpdateResult();
+    // The node of `item` in the tree, invalid when it has none.
+    QModelIndex FindItemNode(const TXMLItem* item) const;
+    // Asks whether to save a modified document; false keeps the window open.
+    bool QuerySave();
+
+    TECXMLParser XML;
+    TXMLGhost XMLGhost;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+    void reject() override;
+
+private:
+    // Building the window.
+    void CreateCommands();
+    void CreateMenus();
+    void CreateControls();
+    QAction* Command(const char* name) const;
+    void AddEntries(QWidget* target, const std::vector<const char*>& entries) const;
+    void Execute(const char* name, std::function<void()> handler);
+
+    // Views.
+    void FormShow();
+    void tvXMLChange();
+    void tvXMLClick();
+    void lvxmlChange();
+    void lvxmlClick();
+    void XMLLoaded();
+    void XMLItemChanged();
+    void UpdateHint(const QString& hint);
+    void WriteSettings();
+
+    // File commands.
+    void aSelectServerExecute();
+    void aNewFileExecute();
+    void aLoadExecute();
+    void asaveExecute();
+    void aSaveAsExecute();
+    void aStyleSheetExecute();
+    // Result.
+    void aOKExecute();
+    void aCancelExecute();
+    void acopytoclipboardExecute();
+
+    QString ResultText() const;
+    void SetResultText(const QString& text);
+    void SetStatusPanel(const QString& text);
+
+    QString FSource;
+    QString FFileName;
+    std::string FItemPath;
+    std::string FParamName;
+    QString FResultItem;
+    TXMLItem* FCurrentItem = nullptr;
+    bool FModified = false;
+    bool FUpdating = false;
+    bool FTreeActive = false;
+    bool FAskDelete = false;
+    bool FAskChange = false;
+    bool FUseLfString = false;
+    bool FUseFullItem = false;
+    bool FAccepted = false;
+    bool FShown = false;
+    QStringList FArguments;
+    std::unique_ptr<TProgramSetup> FSetup;
+
+    QHash<QString, QAction*> FCommands;
+    QWidget* CoolBar1;
+    QToolBar* ToolBar6;
+    QToolBar* ToolBar1;
+    QToolBar* ToolBar7;
+    QComboBox* cbfilter;
+    QLineEdit* eitem;
+    QSplitter* Splitter1;
+    QTreeView* tvXML;
+    TXMLTreeModel* FTreeModel;
+    QTabWidget* PageControl1;
+    QWidget* tsbrowser;
+    QWidget* tsViewer;
+    QTableView* lvxml;
+    TXMLParamModel* FParamModel;
+    QScrollArea* sbXML;
+    QWidget* pbXML;
+    QStatusBar* StatusBar1;
+    QLabel* FStatusPanel;
+    QMenu* puXMLTree;
+    QTimer* TimerUpdate;
+};

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+// Document text is Windows-1252 bytes; the views show it as Unicode.
+QString FromDocumentText(std::string_view text);
+// False when a character has no byte in the code page; the caller refuses the text.
+bool ToDocumentText(const QString& text, std::string& out);

@@ -1,0 +1,86 @@
+#include "XMLTreeModel.h"
+
+#include "DocumentText.h"
+#include "XMLItem.h"
+
+void TXMLTreeModel::Rebuild(TXMLItem* root)
+{
+    beginResetModel();
+    FNodes.clear();
+    if (root) {
+        FNodes.push_back({root, -1, 0, 0});
+        for (size_t i = 0; i < FNodes.size(); ++i) {
+            TXMLItem* item = FNodes[i].item;
+            FNodes[i].firstChild = static_cast<std::int32_t>(FNodes.size());
+            FNodes[i].count = item->Count();
+            for (int child = 0; child < item->Count(); ++child)
+                FNodes.push_back({item->Items(child), static_cast<std::int32_t>(i), 0, 0});
+        }
+    }
+    endResetModel();
+}
+
+QModelIndex TXMLTreeModel::IndexOfNode(std::int32_t node) const
+{
+    if (node < 0)
+        return {};
+    const std::int32_t parent = FNodes[node].parent;
+    const int row = parent < 0 ? 0 : node - FNodes[parent].firstChild;
+    return createIndex(row, 0, static_cast<quintptr>(node));
+}
+
+TXMLItem* TXMLTreeModel::ItemOf(const QModelIndex& index) const
+{
+    return index.isValid() && index.internalId() < FNodes.size() ? FNodes[index.internalId()].item : nullptr;
+}
+
+QModelIndex TXMLTreeModel::IndexOf(const TXMLItem* item) const
+{
+    for (size_t node = 0; node < FNodes.size(); ++node)
+        if (FNodes[node].item == item)
+            return IndexOfNode(static_cast<std::int32_t>(node));
+    return {};
+}
+
+QString TXMLTreeModel::PathOf(const QModelIndex& index) const
+{
+    QStringList names;
+    for (QModelIndex at = index; at.isValid(); at = parent(at))
+        names.prepend(data(at).toString());
+    return names.join(QLatin1Char('.'));
+}
+
+QModelIndex TXMLTreeModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (column != 0 || row < 0)
+        return {};
+    if (!parent.isValid())
+        return row == 0 && !FNodes.empty() ? createIndex(0, 0, quintptr(0)) : QModelIndex();
+    const TNode& node = FNodes[parent.internalId()];
+    if (row >= node.count)
+        return {};
+    return createIndex(row, 0, static_cast<quintptr>(node.firstChild + row));
+}
+
+QModelIndex TXMLTreeModel::parent(const QModelIndex& child) const
+{
+    return child.isValid() ? IndexOfNode(FNodes[child.internalId()].parent) : QModelIndex();
+}
+
+int TXMLTreeModel::rowCount(const QModelIndex& parent) const
+{
+    if (!parent.isValid())
+        return FNodes.empty() ? 0 : 1;
+    if (parent.column() != 0)
+        return 0;
+    return FNodes[parent.internalId()].count;
+}
+
+int TXMLTreeModel::columnCount(const QModelIndex&) const { return 1; }
+
+QVariant TXMLTreeModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+        return {};
+    return FromDocumentText(FNodes[index.internalId()].item->Name());
+}

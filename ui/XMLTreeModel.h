@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QAbstractItemModel>
+
+#include <cstdint>
+#include <vector>
+
+class TXMLItem;
+
+// The tree view's rows: one node per item of a document, the root item's node on top.
+// The nodes are laid out breadth first, so the children of a node stand side by side
+// and every lookup is an index calculation. Rebuilt as a whole after every change;
+// Detach empties it before the items behind it may go.
+class TXMLTreeModel : public QAbstractItemModel {
+    Q_OBJECT
+
+public:
+    using QAbstractItemModel::QAbstractItemModel;
+
+    // Rebuilds the nodes from `root` (none: no nodes).
+    void Rebuild(TXMLItem* root);
+    // Drops every node, so that nothing refers to the items any more.
+    void Detach() { Rebuild(nullptr); }
+
+    TXMLItem* ItemOf(const QModelIndex& index) const;
+    // The node of `item`; invalid when it has none.
+    QModelIndex IndexOf(const TXMLItem* item) const;
+    // The node's text and its ancestors', top-level node first, joined by ".".
+    QString PathOf(const QModelIndex& index) const;
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+private:
+    struct TNode {
+        TXMLItem* item;
+        std::int32_t parent;     // -1 for the top-level node
+        std::int32_t firstChild; // index of the first child's node
+        std::int32_t count;      // children when the nodes were built
+    };
+
+    QModelIndex IndexOfNode(std::int32_t node) const;
+
+    std::vector<TNode> FNodes;
+};
