@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -144,3 +145,7 @@ private:
     QMenu* puXMLTree;
     QTimer* TimerUpdate;
 };
+
+// Runs the dialog until it closes; after OK prints the result as one UTF-8 line to `out`
+// and gives 0, otherwise 1.
+int ExecuteSelectionDialog(const QStringList& arguments, std::FILE* out);

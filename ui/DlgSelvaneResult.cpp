@@ -2,6 +2,7 @@
 
 #include "DlgSelvane.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 
@@ -24,4 +25,24 @@ void TfrmXMLDialog::acopytoclipboardExecute()
 {
     if (QClipboard* clipboard = QGuiApplication::clipboard())
         clipboard->setText(ResultText());
+}
+
+int ExecuteSelectionDialog(const QStringList& arguments, std::FILE* out)
+{
+    QString result;
+    bool accepted = false;
+    {
+        TfrmXMLDialog window(arguments);
+        window.show();
+        QApplication::exec();
+        accepted = window.Accepted();
+        result = window.ResultItem();
+    }
+    // Like other dialog programs: the pick on standard output and status 0 after OK;
+    // the settings, "Item" among them, are written when the window goes.
+    if (!accepted)
+        return 1;
+    std::fprintf(out, "%s\n", result.toUtf8().constData());
+    std::fflush(out);
+    return 0;
 }

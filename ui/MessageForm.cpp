@@ -86,7 +86,6 @@ TMessageForm::TMessageForm(const QString& text, TMsgDlgType kind, TMsgDlgButtons
             continue;
         auto* button = new QPushButton(QString::fromUtf8(ButtonKinds[k].caption), this);
         button->setObjectName(QString::fromUtf8(ButtonKinds[k].name));
-        button->setAutoDefault(false);
         buttonWidth = std::max(buttonWidth, metrics.horizontalAdvance(button->text().remove(QLatin1Char('&'))) + 8);
         // Help shows the box's help context instead of closing it.
         const int result = ButtonKinds[k].result;

@@ -1,0 +1,140 @@
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "ECXMLParser.h"
+#include "EngineTestSupport.h"
+#include "Exceptions.h"
+
+using namespace enginetest;
+
+namespace {
+
+std::string Loaded(std::string_view text)
+{
+    TECXMLParser document;
+    LoadText(document, text);
+    return Dump(*document.Root());
+}
+
+TEST(DocumentLoad, BuildsTreeFromElementsAndText)
+{
+    EXPECT_EQ(Loaded("<a><b/><d>t</d></a>"), "a\n  b\n  d = t\n");
+    // End tags close by position, whatever their name.
+    EXPECT_EQ(Loaded("<a><b></x><c/></a>"), Loaded("<a><b/><c/></a>"));
+    // Missing end tags leave the tree as far as it goes.
+    EXPECT_EQ(Loaded("<a><b>t<c x=\"1\">"), "a\n  b = t\n    c [x=1]\n");
+    EXPECT_EQ(Loaded("<?xml version=\"1.0\"?>\r\n<!DOCTYPE a>\r\n<!-- note -->\r\n<a/>"), "!DOCTYPE [a]\n  a\n");
+}
+
+TEST(DocumentLoad, EmptyElementTagsBecomeChildrenOfAnUnnamedRoot)
+{
+    EXPECT_EQ(Loaded("<config a=\"1\"/>"), "\n  config [a=1]\n");
+    EXPECT_EQ(Loaded("<config a=\"1\"/>\r\n<other/>"), "\n  config [a=1]\n  other\n");
+}
+
+TEST(DocumentLoad, TextRunsOfOneElementJoinWithLineBreaks)
+{
+    EXPECT_EQ(Loaded("<a>x<b/>y</a>"), "a = x\\0d\\0ay\n  b\n");
+    EXPECT_EQ(Loaded("pre<a>x</a>"), "a = pre\\0d\\0ax\n");
+    // "<br/>" is the written form of a line break, not an item.
+    EXPECT_EQ(Loaded("<a>x<br/>y</a>"), "a = x\\0d\\0ay\n");
+    EXPECT_EQ(Loaded("<a>x<br/><br/>y</a>"), "a = x\\0d\\0a\\0d\\0ay\n");
+    // Each run is decoded once, on its own.
+    EXPECT_EQ(Loaded("<a>&amp;lt;<b/>&amp;gt; &#13;&apos;</a>"), "a = &lt;\\0d\\0a&gt; &#13;&apos;\n  b\n");
+    EXPECT_EQ(Loaded("<a>&lt;&gt;&quot;&amp;</a>"), "a = <>\"&\n");
+}
+
+TEST(DocumentLoad, ParametersFollowQuotingAndBlankRules)
+{
+    EXPECT_EQ(Loaded(R"(<item a="1" b="x y" c='q'/>)"), "\n  item [a=1] [b=x y] [c='q']\n");
+    EXPECT_EQ(Loaded(R"(<item a="">)"), "item [a=\"\"]\n");
+    EXPECT_EQ(Loaded(R"(<item a= b="2">)"), "item [b=2]\n");
+    EXPECT_EQ(Loaded(R"(<item a="1" >)"), "item [a=1\" ]\n");
+    EXPECT_EQ(Loaded(R"(<item  a="1">)"), "item [] [a=1]\n");
+    // Each entry is processed by its name, so a second "a" sets the first entry's value.
+    EXPECT_EQ(Loaded(R"(<item A="1" a="2">)"), "item [a=1] [a=\"2\"]\n");
+    EXPECT_EQ(Loaded(R"(<item a="&lt;&quot;&amp;lt;&gt;">)"), "item [a=<\"&lt;>]\n");
+    // Line breaks are kept as character references; nothing else is.
+    EXPECT_EQ(Loaded(R"(<item a="1&#13;&#10;2&#10;3&amp;#13;&#9;">)"), "item [a=1\\0d\\0a2\\0a3&#13;&#9;]\n");
+}
+
+TEST(DocumentLoad, StyleSheetIsTakenFromItsDeclarationAndKept)
+{
+    TECXMLParser document;
+    LoadText(document, "<?xml-stylesheet type=\"text/xsl\" href=\"View.xsl\"?>\r\n<a/>");
+    EXPECT_EQ(document.StyleSheet(), "View.xsl");
+    LoadText(document, "<?XML-STYLESHEET TYPE=\"text/xsl\" HREF=\"Other.XSL\" ?>\r\n<a/>");
+    EXPECT_EQ(document.StyleSheet(), "Other.XSL");
+
+    LoadText(document, "<?xml version=\"1.0\"?>\r\n<a/>");
+    LoadText(document, "<?xml-stylesheet type='text/xsl' href='single.xsl'?>\r\n<a/>");
+    document.Clear();
+    EXPECT_EQ(document.StyleSheet(), "Other.XSL");
+}
+
+TEST(DocumentLoad, ContentAfterTheDocumentElementFailsNamingItsLine)
+{
+    const std::string body = "<a>\r\n<b>t</b>\r\n</a>\r\n<!-- fine -->\r\n<?xml fine?>\r\n";
+    for (const std::string tail : {"tail", "<c>", "<c/>", "</a>"}) {
+        SCOPED_TRACE(tail);
+        TECXMLParser document;
+        EventLog log(document);
+        const std::string error = ErrorOf<EParserError>([&] { LoadText(document, body + tail); });
+        EXPECT_TRUE(error.ends_with(" on line 6")) << error;
+        EXPECT_EQ(Dump(*document.Root()), "a\n  b = t\n");
+        document.Root()->SetValue("v"); // the change handler is back
+        EXPECT_EQ(log.events, (Events{"BeforeLoad", "Changed a"}));
+    }
+}
+
+TEST(DocumentLoad, LoadIntoAnInnerItemStaysInsideIt)
+{
+    TECXMLParser document;
+    LoadText(document, "<r><old x=\"1\">v<gone/></old><keep/></r>");
+    EventLog log(document);
+    std::istringstream stream("<b><c/></b>\n<d/>");
+    EXPECT_THROW(document.Root()->Items(0)->LoadFromStream(stream), EParserError);
+    EXPECT_EQ(Dump(*document.Root()), "r\n  b\n    c\n  keep\n");
+    EXPECT_EQ(log.events, Events{"BeforeLoad"});
+}
+
+TEST(DocumentLoad, MissingFileFailsWithItsFullPathAndLeavesTree)
+{
+    TempFolder folder;
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder.Path());
+    TECXMLParser document;
+    LoadText(document, "<keep/>");
+    EventLog log(document);
+    const std::string error = ErrorOf<EFOpenError>([&] { document.LoadFromFile("missing.xml"); });
+    const std::string full = (std::filesystem::current_path() / "missing.xml").string();
+    std::filesystem::current_path(previous);
+
+    EXPECT_EQ(error, "Cannot open file \"" + full + "\". No such file or directory");
+    EXPECT_EQ(Dump(*document.Root()), "\n  keep\n");
+    EXPECT_EQ(log.events, Events{});
+}
+
+TEST(DocumentLoad, LongLineFileLoadsThroughTheWholeStreamPass)
+{
+    TempFolder folder;
+    const std::string longValue(6000, 'v');
+    const std::string text = std::string(Head) + "<a>\r\n  <b k=\"" + longValue + "\">t</b>\r\n</a>\r\n";
+    WriteBytes(folder / "long.xml", text);
+
+    TECXMLParser document;
+    EventLog log(document);
+    document.LoadFromFile(folder / "long.xml");
+    EXPECT_EQ(Dump(*document.Root()), "a\n  b [k=" + longValue + "] = t\n");
+    EXPECT_EQ(log.events, (Events{"BeforeLoad", "BeforeLoad", "OnLoaded"}));
+
+    // A stream has no second pass.
+    TECXMLParser streamed;
+    EventLog streamLog(streamed);
+    EXPECT_EQ(ErrorOf<EParserError>([&] { LoadText(streamed, text); }), "Line too long on line 3");
+    EXPECT_EQ(streamLog.events, Events{"BeforeLoad"});
+}
+
+} // namespace

@@ -1,0 +1,171 @@
+#include <csignal>
+#include <filesystem>
+#include <string>
+
+#include <sys/resource.h>
+
+#include <gtest/gtest.h>
+
+#include "ECXMLParser.h"
+#include "EngineTestSupport.h"
+#include "Exceptions.h"
+
+using namespace enginetest;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+TEST(DocumentWrite, LineEndsFlagDecidesLayoutOfTheWholeSubtree)
+{
+    TECXMLParser document;
+    LoadText(document, R"(<r a="1">t<k/><m><n>x</n></m></r>)");
+    EXPECT_EQ(SaveText(document), std::string(Head) +
+                                      "  <r a=\"1\">\r\n    t\r\n    <k/>\r\n    <m>\r\n      <n>\r\n        x\r\n"
+                                      "      </n>\r\n    </m>\r\n  </r>\r\n");
+
+    TXMLItem* m = document.Root()->Items(1);
+    m->SetCrLfInAsString(false);
+    EXPECT_EQ(m->AsString(3), "   <m>   <n>   x   </n>   </m>");
+    EXPECT_FALSE(m->Items(0)->CrLfInAsString());
+
+    document.SetCrLfInAsString(false);
+    EXPECT_EQ(SaveText(document), std::string(Head) + "  <r a=\"1\">  t  <k/>  <m>  <n>  x  </n>  </m>  </r>");
+    document.SetCrLfInAsString(true);
+    SaveText(document);
+    EXPECT_TRUE(m->Items(0)->CrLfInAsString());
+}
+
+TEST(DocumentWrite, BlankValuesAreLeftOutAndUnnamedRootKeepsEmptyTags)
+{
+    TECXMLParser document;
+    LoadText(document, "<config/>");
+    document.Root()->Items(0)->SetValue(" \t\r\n ");
+    EXPECT_EQ(SaveText(document), std::string(Head) + "  <>\r\n    <config/>\r\n  </>\r\n");
+}
+
+TEST(DocumentWrite, EscapesValuesAndParameterValues)
+{
+    TXMLItem item;
+    item.SetName("r");
+    item.SetValue("a<b & \"q\" 'x'\r\nnext\nlone\xE9");
+    item.Params().SetValue("q", "say \"hi\" & <go>");
+    item.Params().SetValue("lines", "1\r2\n3\r\n4");
+    EXPECT_EQ(item.TagText(), "r q=\"say &quot;hi&quot; &amp; &lt;go&gt;\" lines=\"1&#13;2&#10;3&#13;&#10;4\"");
+    EXPECT_EQ(item.AsString(0),
+              "<" + item.TagText() + ">\r\n  a&lt;b &amp; &quot;q&quot; 'x'<br/>next\nlone\xE9\r\n</r>\r\n");
+}
+
+TEST(DocumentWrite, EveryEntryIsWrittenWithTheFirstValueOfItsName)
+{
+    TXMLItem item;
+    item.SetName("e");
+    item.Params().SetText("a=1\r\nA=2\r\nplain\r\nb=3");
+    EXPECT_EQ(item.TagText(), "e a=\"1\" A=\"1\" =\"\" b=\"3\"");
+}
+
+TEST(DocumentWrite, StyleSheetLineOnlyOutsideStyleSheetFiles)
+{
+    TempFolder folder;
+    TECXMLParser document;
+    LoadText(document, "<?xml-stylesheet type=\"text/xsl\" href=\"view.xsl\"?>\r\n<r></r>");
+    const std::string withoutSheet = std::string(Head) + "  <r/>\r\n";
+    const std::string sheetLine = "<?xml-stylesheet type=\"text/xsl\" href=\"view.xsl\"?>\r\n";
+    const std::string withSheet = std::string(Head) + sheetLine + "  <r/>\r\n";
+
+    EXPECT_EQ(SaveText(document), withSheet);
+    EXPECT_EQ(SaveText(document, true), withoutSheet);
+    for (const char* name : {"doc.xml", "a.xsl", "b.XSL"})
+        document.SaveToFile(folder / name);
+    EXPECT_EQ(ReadBytes(folder / "doc.xml"), withSheet);
+    EXPECT_EQ(ReadBytes(folder / "a.xsl"), withoutSheet);
+    EXPECT_EQ(ReadBytes(folder / "b.XSL"), withoutSheet);
+
+    // The reference of an earlier document stays until another replaces it.
+    LoadText(document, "<r></r>");
+    EXPECT_EQ(SaveText(document), withSheet);
+    document.SetStyleSheet("  ");
+    EXPECT_EQ(SaveText(document), withoutSheet);
+}
+
+TEST(DocumentWrite, FailedStreamWriteRaisesNoOnSaved)
+{
+    TECXMLParser document;
+    document.Root()->SetName("r");
+    EventLog log(document);
+    std::ostringstream stream;
+    stream.setstate(std::ios::badbit);
+    EXPECT_EQ(ErrorOf<EWriteError>([&] { document.SaveToStream(stream, false); }), "Stream write error");
+    EXPECT_EQ(log.events, Events{"BeforeSave"});
+}
+
+TEST(DocumentWrite, SaveToFileReplacesTargetAndKeepsItsPermissionsAndLink)
+{
+    TempFolder folder;
+    const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::create_directory(folder / "real");
+    WriteBytes(folder / "real" / "doc.xml", "old text that is longer than the new one ......................");
+    fs::permissions(folder / "real" / "doc.xml", mode);
+    fs::create_symlink("real/doc.xml", folder / "link.xml");
+
+    TECXMLParser document;
+    document.Root()->SetName("r");
+    EventLog log(document);
+    document.SaveToFile(folder / "real" / "doc.xml");
+    document.Root()->SetName("s");
+    document.SaveToFile(folder / "link.xml");
+
+    EXPECT_EQ(ReadBytes(folder / "real" / "doc.xml"), std::string(Head) + "  <s/>\r\n");
+    EXPECT_EQ(fs::status(folder / "real" / "doc.xml").permissions() & fs::perms::mask, mode);
+    EXPECT_EQ(fs::read_symlink(folder / "link.xml"), "real/doc.xml");
+    EXPECT_EQ(TempFolder::Entries(folder.Path()), (Names{"link.xml", "real"}));
+    EXPECT_EQ(TempFolder::Entries(folder / "real"), Names{"doc.xml"});
+    EXPECT_EQ(log.events, (Events{"BeforeSave", "OnSaved", "Changed s", "BeforeSave", "OnSaved"}));
+}
+
+TEST(DocumentWrite, FailedSaveToFileLeavesOldFileAndNoTemporary)
+{
+    TempFolder folder;
+    TECXMLParser document;
+    std::string text = "<r>";
+    for (int i = 0; i < 100; ++i)
+        text += "<child/>";
+    LoadText(document, text + "</r>");
+    EventLog log(document);
+    WriteBytes(folder / "doc.xml", "old");
+
+    log.allowSave = false;
+    document.SaveToFile(folder / "doc.xml");
+    document.SaveToFile(folder / "new.xml");
+    log.allowSave = true;
+
+    // The folder does not exist.
+    const fs::path missing = folder / "nowhere" / "doc.xml";
+    EXPECT_EQ(ErrorOf<EFCreateError>([&] { document.SaveToFile(missing); }),
+              "Cannot create file \"" + missing.string() + "\". No such file or directory");
+
+    // The text is written, but cannot take the place of a folder.
+    fs::create_directory(folder / "taken");
+    EXPECT_THROW(document.SaveToFile(folder / "taken"), EFCreateError);
+
+    // The disk takes only part of the text.
+    struct rlimit fileSize;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &fileSize), 0);
+    const auto previousSignal = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = fileSize;
+    small.rlim_cur = 512;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string error = ErrorOf<EWriteError>([&] { document.SaveToFile(folder / "doc.xml"); });
+    ::setrlimit(RLIMIT_FSIZE, &fileSize);
+    std::signal(SIGXFSZ, previousSignal);
+    EXPECT_EQ(error, "Stream write error");
+
+    EXPECT_EQ(ReadBytes(folder / "doc.xml"), "old");
+    EXPECT_EQ(TempFolder::Entries(folder.Path()), (Names{"doc.xml", "taken"}));
+    EXPECT_TRUE(fs::is_empty(folder / "taken"));
+    EXPECT_EQ(log.events, Events(5, "BeforeSave"));
+}
+
+} // namespace

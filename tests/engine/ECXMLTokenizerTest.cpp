@@ -1,0 +1,151 @@
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ECXMLTokenizer.h"
+#include "Exceptions.h"
+
+namespace {
+
+using Tokens = std::vector<std::string>;
+
+// Every token up to xtEnd as "kind text", with "@line" when asked; or the error message.
+template <class Tokenizer>
+Tokens Tokenize(const std::string& input, bool withLines = false)
+{
+    static const std::map<TXMLToken, std::string> Kinds{
+        {xtComment, "comment"}, {xtDeclaration, "declaration"}, {xtText, "text"},
+        {xtStartTag, "start"}, {xtEndTag, "endtag"}, {xtEmptyTag, "empty"}};
+    std::istringstream stream(input);
+    Tokens tokens;
+    try {
+        Tokenizer tokenizer(stream);
+        for (; tokenizer.Token() != xtEnd; tokenizer.NextToken()) {
+            tokens.push_back(Kinds.at(tokenizer.Token()) + " " + tokenizer.TokenString());
+            if (withLines)
+                tokens.back() += " @" + std::to_string(tokenizer.SourceLine());
+        }
+        EXPECT_EQ(tokenizer.NextToken(), xtEnd);
+    } catch (const EParserError& error) {
+        tokens.push_back(error.what());
+    }
+    return tokens;
+}
+
+TEST(XMLTokenizer, ClassifiesTagsByTheirText)
+{
+    const std::string input =
+        "<?xml version=\"1.0\"?>\n<?XML-STYLESHEET href=\"s.xsl\"?><!-- a > b -->"
+        "<!DOCTYPE x><![CDATA[ p > q ]]><?pi x?><a k=\"1\"></a/></a><b/>";
+    const Tokens expected{
+        "declaration <?xml version=\"1.0\"?>", "declaration <?XML-STYLESHEET href=\"s.xsl\"?>",
+        "comment <!-- a >", "text b -->", "start <!DOCTYPE x>", "start <![CDATA[ p >", "text q ]]>",
+        "start <?pi x?>", "start <a k=\"1\">", "empty </a/>", "endtag </a>", "empty <b/>"};
+    EXPECT_EQ(Tokenize<TXMLTokenizer>(input), expected);
+    EXPECT_EQ(Tokenize<TXMLLargeTokenizer>(input), expected);
+}
+
+TEST(XMLTokenizer, TextRunsLoseOuterBlanksAndLineEndPairs)
+{
+    EXPECT_EQ(Tokenize<TXMLTokenizer>("<a>  x  y  </a>"), (Tokens{"start <a>", "text x  y", "endtag </a>"}));
+    EXPECT_EQ(Tokenize<TXMLTokenizer>("<a>a\r\n  b\r\n</a>"), (Tokens{"start <a>", "text a  b", "endtag </a>"}));
+    EXPECT_EQ(Tokenize<TXMLTokenizer>("a\n  b"), (Tokens{"text a\n  b"}));
+    EXPECT_EQ(Tokenize<TXMLTokenizer>("a\n\rb c\rd"), (Tokens{"text ab c\rd"}));
+    EXPECT_EQ(Tokenize<TXMLTokenizer>("<a\r\n b=\"\xE9\"\r\n>"), (Tokens{"start <a b=\"\xE9\">"}));
+}
+
+TEST(XMLTokenizer, SourceLineCountsOnlyLineFeedsBetweenTokens)
+{
+    EXPECT_EQ(Tokenize<TXMLTokenizer>("<a\n b='1'>\ntext\nmore \n\n</a>\n", true),
+              (Tokens{"start <a\n b='1'> @1", "text text\nmore @2", "endtag </a> @4"}));
+}
+
+TEST(XMLTokenizer, InputEndsAtNulByteOutsideTagsAndAtUnclosedTag)
+{
+    const Tokens untilNul{"start <a>", "text x", "endtag </a>"};
+    EXPECT_EQ(Tokenize<TXMLTokenizer>(std::string("<a>x</a>\n\0<b/>\n", 15)), untilNul);
+    EXPECT_EQ(Tokenize<TXMLLargeTokenizer>(std::string("<a>x</a>\n\0<b/>\n", 15)), untilNul);
+    EXPECT_EQ(Tokenize<TXMLTokenizer>(std::string("<a\0b>c", 6)), (Tokens{std::string("start <a\0b>", 11), "text c"}));
+
+    // A "<" without ">" makes the rest of the input one text run.
+    EXPECT_EQ(Tokenize<TXMLTokenizer>("<a>x</a"), (Tokens{"start <a>", "text x", "text </a"}));
+    EXPECT_EQ(Tokenize<TXMLLargeTokenizer>("<a>\nx</a \n"), (Tokens{"start <a>", "text x", "text </a"}));
+    std::string input = "<a>\n";
+    Tokens expected{"start <a>"};
+    for (int i = 0; i < 1000; ++i) {
+        input += "<c/>\n";
+        expected.push_back("empty <c/>");
+    }
+    std::string tail = "<b\n";
+    for (int i = 0; i < 100; ++i)
+        tail += "attribute" + std::to_string(i) + "=\"value\"\n";
+    input += tail; // starts in the first chunk and runs over a refill to the end
+    tail.pop_back();
+    expected.push_back("text " + tail);
+    EXPECT_EQ(Tokenize<TXMLTokenizer>(input), expected);
+    EXPECT_EQ(Tokenize<TXMLLargeTokenizer>(input), expected);
+}
+
+TEST(XMLTokenizer, EmptyStreamGivesEndAtOnce)
+{
+    EXPECT_EQ(Tokenize<TXMLTokenizer>(""), Tokens{});
+    EXPECT_EQ(Tokenize<TXMLLargeTokenizer>(""), Tokens{});
+    EXPECT_EQ(Tokenize<TXMLLargeTokenizer>(" \r\n "), Tokens{});
+}
+
+TEST(XMLTokenizer, FullBufferWithoutLineFeedFailsAsLineTooLong)
+{
+    const std::string line = "<a>" + std::string(4088, 'x') + "</a>";
+    ASSERT_EQ(line.size(), 4095u);
+    EXPECT_EQ(Tokenize<TXMLTokenizer>(line), (Tokens{"start <a>", "text " + std::string(4088, 'x'), "endtag </a>"}));
+    // The whole-stream buffer is always full, so it needs a line feed inside the stream.
+    EXPECT_EQ(Tokenize<TXMLLargeTokenizer>(line + "\n"), Tokens{"Line too long on line 1"});
+
+    const std::string longLine(5000, 'x');
+    EXPECT_EQ(Tokenize<TXMLTokenizer>(longLine), Tokens{"Line too long on line 1"});
+    EXPECT_EQ(Tokenize<TXMLLargeTokenizer>(longLine), Tokens{"Line too long on line 1"});
+    EXPECT_EQ(Tokenize<TXMLTokenizer>("<a>\n\n" + longLine), (Tokens{"start <a>", "Line too long on line 3"}));
+    EXPECT_EQ(Tokenize<TXMLLargeTokenizer>("<a>\n\n" + longLine), (Tokens{"start <a>", "text " + longLine}));
+}
+
+// Lines of random length whose line ends fall inside tags and text runs, so that every
+// chunk boundary cuts a token.
+std::string StraddlingDocument(unsigned seed, size_t size)
+{
+    std::mt19937 random(seed);
+    auto word = [&](size_t length) {
+        std::string text;
+        for (size_t i = 0; i < length; ++i)
+            text += static_cast<char>('a' + random() % 26);
+        return text;
+    };
+    static constexpr const char* LineEnds[] = {"\r\n", "\n", "\n\r", "\r\n  "};
+    auto lineEnd = [&] { return std::string(LineEnds[random() % 4]); };
+    std::string text = "<?xml version=\"1.0\"?>\r\n<root>";
+    while (text.size() < size) {
+        switch (random() % 4) {
+        case 0: text += "<" + word(3) + lineEnd() + " k=\"" + word(random() % 200) + "\"" + lineEnd() + ">"; break;
+        case 1: text += word(1 + random() % 150) + lineEnd() + word(1 + random() % 150) + " "; break;
+        case 2: text += "<!-- " + word(random() % 100) + lineEnd() + " -->"; break;
+        default: text += "</" + word(2) + lineEnd() + "><e" + lineEnd() + "/>" + lineEnd(); break;
+        }
+    }
+    return text + "</root>\r\n";
+}
+
+TEST(XMLTokenizer, ChunkBoundariesNeverShowInTokens)
+{
+    for (unsigned seed = 1; seed <= 20; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        const std::string input = StraddlingDocument(seed, 30000);
+        const Tokens chunked = Tokenize<TXMLTokenizer>(input, true);
+        EXPECT_GT(chunked.size(), 200u);
+        EXPECT_EQ(chunked, Tokenize<TXMLLargeTokenizer>(input, true));
+    }
+}
+
+} // namespace

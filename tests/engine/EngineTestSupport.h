@@ -1,0 +1,165 @@
+#pragma once
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "ECXMLParser.h"
+#include "XMLItem.h"
+
+namespace enginetest {
+
+using Events = std::vector<std::string>;
+
+// The head line every saved document starts with.
+inline constexpr std::string_view Head = "<?xml version=\"1.0\" encoding=\"ISO8859-1\" ?>\r\n";
+
+// The message of the error of kind E that `operation` raises, or "no error".
+template <class E>
+std::string ErrorOf(auto operation)
+{
+    try {
+        operation();
+    } catch (const E& error) {
+        return error.what();
+    }
+    return "no error";
+}
+
+inline void LoadText(TECXMLParser& document, std::string_view text)
+{
+    std::istringstream stream{std::string(text)};
+    document.LoadFromStream(stream);
+}
+
+inline std::string SaveText(TECXMLParser& document, bool styleSheetFile = false)
+{
+    std::ostringstream stream;
+    document.SaveToStream(stream, styleSheetFile);
+    return stream.str();
+}
+
+// One line per item, indented by depth: name, [parameter entries] and " = value", with
+// control bytes shown as \0d, \0a and so on, so that a failure reads as a tree.
+inline std::string Dump(const TXMLItem& top)
+{
+    auto shown = [](std::string_view text) {
+        static constexpr char Hex[] = "0123456789abcdef";
+        std::string out;
+        for (unsigned char c : text) {
+            if (c >= 32)
+                out += static_cast<char>(c);
+            else
+                out.append({'\\', Hex[c >> 4], Hex[c & 15]});
+        }
+        return out;
+    };
+    std::string out;
+    std::vector<std::pair<const TXMLItem*, size_t>> pending{{&top, 0}};
+    while (!pending.empty()) {
+        const auto [item, depth] = pending.back();
+        pending.pop_back();
+        out.append(depth * 2, ' ').append(shown(item->Name()));
+        for (int i = 0; i < item->Params().Count(); ++i)
+            out.append(" [").append(shown(item->Params().Strings(i))).append("]");
+        if (!item->Value().empty())
+            out.append(" = ").append(shown(item->Value()));
+        out += '\n';
+        for (int i = item->Count() - 1; i >= 0; --i)
+            pending.emplace_back(item->Items(i), depth + 1);
+    }
+    return out;
+}
+
+// Takes every event of a document and records it, in order, as text; the Before events
+// answer with the allow... flags.
+struct EventLog {
+    Events events;
+    TECXMLParser* sender = nullptr;
+    bool allowLoad = true;
+    bool allowSave = true;
+    bool allowClear = true;
+
+    explicit EventLog(TECXMLParser& document)
+    {
+        auto before = [this](const char* what, bool& flag) {
+            return [this, what, &flag](TECXMLParser* s, bool& allow) {
+                Note(s, what);
+                allow = flag;
+            };
+        };
+        auto after = [this](const char* what) { return [this, what](TECXMLParser* s) { Note(s, what); }; };
+        document.XMLItemChanged = [this](TECXMLParser* s, TXMLItem* item) { Note(s, "Changed " + item->Name()); };
+        document.BeforeLoad = before("BeforeLoad", allowLoad);
+        document.BeforeSave = before("BeforeSave", allowSave);
+        document.BeforeClear = before("BeforeClear", allowClear);
+        document.OnLoaded = after("OnLoaded");
+        document.OnSaved = after("OnSaved");
+        document.OnCleared = after("OnCleared");
+    }
+    EventLog(const EventLog&) = delete;
+    EventLog& operator=(const EventLog&) = delete;
+
+    void Note(TECXMLParser* s, std::string what)
+    {
+        sender = s;
+        events.push_back(std::move(what));
+    }
+};
+
+// A fresh folder, removed with its contents at the end of the test.
+class TempFolder {
+public:
+    TempFolder()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "selvane-engine-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("cannot create a temporary folder");
+        FPath = pattern;
+    }
+    ~TempFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(FPath, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    std::filesystem::path operator/(std::string_view name) const { return FPath / name; }
+    const std::filesystem::path& Path() const { return FPath; }
+
+    // The sorted names of a folder's entries.
+    static std::vector<std::string> Entries(const std::filesystem::path& folder)
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    std::filesystem::path FPath;
+};
+
+inline std::string ReadBytes(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteBytes(const std::filesystem::path& file, std::string_view bytes)
+{
+    std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+} // namespace enginetest

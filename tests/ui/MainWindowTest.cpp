@@ -1,0 +1,343 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTest>
+#include <QTreeView>
+
+#include <cstdio>
+#include <memory>
+
+#include "DlgSelvane.h"
+#include "GuiTest.h"
+
+namespace {
+
+constexpr std::string_view Document =
+    "<?xml version=\"1.0\" encoding=\"ISO8859-1\" ?>\r\n"
+    "<?xml-stylesheet type=\"text/xsl\" href=\"view.xsl\"?>\r\n"
+    "<A>\r\n"
+    "  <B width=\"10\" height=\"5\"/>\r\n"
+    "  <C/>\r\n"
+    "</A>\r\n";
+
+bool WaitFor(const std::function<bool()>& condition, int milliseconds = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > milliseconds)
+            return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+std::string Stored(const char* name)
+{
+    std::string value = "<absent>";
+    TProgramSetup("Software\\Velmarco\\XML").ReadString(name, value);
+    return value;
+}
+
+class MainWindow : public ::testing::Test, public TGuiFixtureBase {
+protected:
+    // Opens the window and waits until its first show has loaded the source.
+    TfrmXMLDialog& Open(const QStringList& arguments = {})
+    {
+        Window = std::make_unique<TfrmXMLDialog>(arguments);
+        Window->show();
+        EXPECT_TRUE(WaitFor([this] { return Tree()->model()->rowCount() > 0 || QApplication::activeModalWidget(); }));
+        return *Window;
+    }
+    // Closes the window and destroys it, which writes the settings.
+    void CloseAndDestroy()
+    {
+        Window->close();
+        Window.reset();
+    }
+
+    QTreeView* Tree() const { return Window->findChild<QTreeView*>(QStringLiteral("tvXML")); }
+    QTableView* List() const { return Window->findChild<QTableView*>(QStringLiteral("lvxml")); }
+    QString Result() const { return Window->findChild<QLineEdit*>(QStringLiteral("eitem"))->text(); }
+    QString Panel() const { return Window->findChild<QLabel*>(QStringLiteral("StatusPanel"))->text(); }
+    QAction* Command(const char* name) const { return Window->findChild<QAction*>(QString::fromUtf8(name)); }
+    QModelIndex Node(std::initializer_list<int> rows) const
+    {
+        QModelIndex index = Tree()->model()->index(0, 0);
+        for (int row : rows)
+            index = Tree()->model()->index(row, 0, index);
+        return index;
+    }
+    void ClickNode(const QModelIndex& node)
+    {
+        QTest::mouseClick(Tree()->viewport(), Qt::LeftButton, {}, Tree()->visualRect(node).center());
+    }
+    void ClickRow(int row)
+    {
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, List()->visualRect(List()->model()->index(row, 0)).center());
+    }
+    QString CurrentNodeText() const { return Tree()->currentIndex().data().toString(); }
+    QString CurrentRowName() const
+    {
+        const QModelIndex row = List()->currentIndex();
+        return row.isValid() ? List()->model()->index(row.row(), 0).data().toString() : QString();
+    }
+
+    std::string File = Folder.Write("doc.xml", Document).string();
+    QString FileName = QString::fromStdString(File);
+    std::unique_ptr<TfrmXMLDialog> Window;
+};
+
+TEST_F(MainWindow, CommandLineFileIsLoadedAndStoredItemDropped)
+{
+    TProgramSetup setup("Software\\Velmarco\\XML");
+    setup.WriteString("Item", "A.B.width");
+    setup.WriteString("Server", "/elsewhere.xml");
+    Open({FileName, QStringLiteral("ignored")});
+    EXPECT_EQ(Window->windowTitle(), QStringLiteral("XML Dialog : ") + FileName);
+    EXPECT_EQ(Node({}).data().toString(), QStringLiteral("A"));
+    EXPECT_TRUE(Tree()->isExpanded(Node({})));
+    EXPECT_EQ(Tree()->model()->rowCount(Node({})), 2);
+    EXPECT_EQ(Result(), QString());
+    CloseAndDestroy();
+    EXPECT_EQ(Stored("Item"), "");
+    EXPECT_EQ(Stored("Server"), File);
+}
+
+TEST_F(MainWindow, StoredItemIsSelectedAgain)
+{
+    TProgramSetup setup("Software\\Velmarco\\XML");
+    setup.WriteString("Server", File);
+    setup.WriteString("Item", "A.B.width");
+    Open();
+    EXPECT_EQ(CurrentNodeText(), QStringLiteral("B"));
+    EXPECT_EQ(CurrentRowName(), QStringLiteral("width"));
+    EXPECT_EQ(List()->model()->rowCount(), 2);
+    EXPECT_EQ(Result(), QStringLiteral("A.B.width"));
+    EXPECT_EQ(Panel(), QStringLiteral("A.B.width"));
+    // The stored result is used once: closing without OK writes it empty.
+    CloseAndDestroy();
+    EXPECT_EQ(Stored("Item"), "");
+}
+
+TEST_F(MainWindow, StoredItemMissingFromTheFileSelectsTheFirstNode)
+{
+    TProgramSetup setup("Software\\Velmarco\\XML");
+    setup.WriteString("Server", File);
+    setup.WriteString("Item", "A.X.width");
+    Open();
+    EXPECT_EQ(CurrentNodeText(), QStringLiteral("A"));
+    EXPECT_EQ(List()->model()->rowCount(), 0);
+    EXPECT_EQ(Result(), QStringLiteral("A.X.width"));
+}
+
+TEST_F(MainWindow, ResultFollowsTheSelectionWithFullItemNames)
+{
+    Open({FileName});
+    ClickNode(Node({0}));
+    EXPECT_EQ(Result(), QStringLiteral("A.B"));
+    EXPECT_EQ(List()->model()->rowCount(), 2);
+    ClickRow(0);
+    EXPECT_EQ(Result(), QStringLiteral("A.B.width"));
+    EXPECT_EQ(Panel(), QStringLiteral("A.B.width"));
+    ClickNode(Node({1}));
+    EXPECT_EQ(Result(), QStringLiteral("A.C"));
+    EXPECT_EQ(List()->model()->rowCount(), 0);
+}
+
+TEST_F(MainWindow, ResultWithoutFullItemNamesIsThePathOrTheParameter)
+{
+    TProgramSetup("Software\\Velmarco\\XML").WriteBool("USEFULLITEM", false);
+    Open({FileName});
+    ClickNode(Node({0}));
+    EXPECT_EQ(Result(), QStringLiteral("A.B"));
+    ClickRow(1);
+    EXPECT_EQ(Result(), QStringLiteral("height"));
+    CloseAndDestroy();
+    bool full = true;
+    TProgramSetup("Software\\Velmarco\\XML").ReadBool("USEFULLITEM", full);
+    EXPECT_FALSE(full);
+}
+
+TEST_F(MainWindow, OkStoresTheResultAndCancelOrCloseStoresNothing)
+{
+    Open({FileName});
+    ClickNode(Node({0}));
+    ClickRow(0);
+    Command("aOK")->trigger();
+    EXPECT_FALSE(Window->isVisible());
+    EXPECT_TRUE(Window->Accepted());
+    Window.reset();
+    EXPECT_EQ(Stored("Item"), "A.B.width");
+    EXPECT_EQ(Stored("Server"), File);
+
+    Open({FileName});
+    ClickNode(Node({0}));
+    Command("aCancel")->trigger();
+    EXPECT_EQ(Result(), QString());
+    Window.reset();
+    EXPECT_EQ(Stored("Item"), "");
+
+    Open({FileName});
+    ClickNode(Node({0}));
+    CloseAndDestroy();
+    EXPECT_EQ(Stored("Item"), "");
+}
+
+TEST_F(MainWindow, SaveQuestionCancelKeepsTheWindowOpen)
+{
+    Open({FileName});
+    Window->XML.Root()->Items(0)->SetName("Z");
+    TModalAnswer answer(QStringLiteral("Cancel"));
+    Window->close();
+    EXPECT_TRUE(answer.Answered());
+    EXPECT_EQ(answer.Title(), QStringLiteral("Confirm"));
+    EXPECT_EQ(answer.Text(), QStringLiteral("The code was modified. Do you want to save the changes?"));
+    EXPECT_TRUE(Window->isVisible());
+    EXPECT_EQ(TTempFolder::Read(File), Document);
+}
+
+TEST_F(MainWindow, SaveQuestionNoClosesWithoutSaving)
+{
+    Open({FileName});
+    Window->XML.Root()->Items(0)->SetName("Z");
+    TModalAnswer answer(QStringLiteral("No"));
+    Window->close();
+    EXPECT_FALSE(Window->isVisible());
+    EXPECT_EQ(TTempFolder::Read(File), Document);
+}
+
+TEST_F(MainWindow, SaveQuestionYesSavesAndCloses)
+{
+    Open({FileName});
+    Window->XML.Root()->Items(0)->SetName("Z");
+    EXPECT_TRUE(Command("asave")->isEnabled());
+    TModalAnswer answer(QStringLiteral("Yes"));
+    Window->close();
+    EXPECT_FALSE(Window->isVisible());
+    EXPECT_NE(TTempFolder::Read(File).find("<Z width=\"10\" height=\"5\"/>"), std::string::npos);
+}
+
+TEST_F(MainWindow, SaveQuestionYesWithCancelledSaveAsKeepsTheChanges)
+{
+    Open({FileName});
+    Command("aNewFile")->trigger();
+    EXPECT_EQ(Window->windowTitle(), QStringLiteral("XML Dialog : "));
+    EXPECT_EQ(Tree()->model()->rowCount(), 1);
+    EXPECT_EQ(Node({}).data().toString(), QString());
+    Window->XML.Root()->SetName("fresh");
+    TModalAnswer yes(QStringLiteral("Yes"));
+    TModalAnswer cancelSaveAs(QString(), [](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
+    Window->close();
+    EXPECT_TRUE(yes.Answered());
+    EXPECT_TRUE(cancelSaveAs.Answered());
+    EXPECT_TRUE(Window->isVisible());
+    EXPECT_TRUE(Command("asave")->isEnabled());
+}
+
+TEST_F(MainWindow, SaveAsToAStyleSheetNameWritesNoStyleSheetLine)
+{
+    Open({FileName});
+    const QString target = QString::fromStdString((Folder.Path() / "out.XSL").string());
+    TModalAnswer saveAs(QString(), [&](QWidget* dialog) {
+        auto* files = qobject_cast<QFileDialog*>(dialog);
+        ASSERT_NE(files, nullptr);
+        EXPECT_EQ(files->objectName(), QStringLiteral("SaveDialog1"));
+        files->selectFile(target);
+        QMetaObject::invokeMethod(files, "accept");
+    });
+    Command("aSaveAs")->trigger();
+    EXPECT_TRUE(saveAs.Answered());
+    EXPECT_EQ(Window->windowTitle(), QStringLiteral("XML Dialog : ") + target);
+    const std::string written = TTempFolder::Read(target.toStdString());
+    EXPECT_EQ(written.find("xml-stylesheet"), std::string::npos);
+    EXPECT_NE(written.find("<B width=\"10\" height=\"5\"/>"), std::string::npos);
+    CloseAndDestroy();
+    EXPECT_EQ(Stored("Server"), target.toStdString());
+}
+
+TEST_F(MainWindow, FailedLoadReportsTheSourceAndClearsIt)
+{
+    const QString missing = QString::fromStdString((Folder.Path() / "missing.xml").string());
+    TModalAnswer error(QStringLiteral("OK"));
+    Open({missing});
+    EXPECT_TRUE(WaitFor([&] { return error.Answered(); }));
+    EXPECT_EQ(error.Title(), QStringLiteral("Error"));
+    EXPECT_EQ(error.Text(), QStringLiteral("Cannot find file :") + missing);
+    EXPECT_TRUE(WaitFor([&] { return Tree()->model()->rowCount() == 1; }));
+    EXPECT_EQ(Node({}).data().toString(), QString());
+    EXPECT_EQ(Window->windowTitle(), QStringLiteral("Selvane"));
+    CloseAndDestroy();
+    EXPECT_EQ(Stored("Server"), "");
+}
+
+TEST_F(MainWindow, NoSourceOpensTheSourceDialog)
+{
+    TModalAnswer source(QStringLiteral("OKBtn"), [&](QWidget* dialog) {
+        dialog->findChild<QLineEdit*>(QStringLiteral("edit"))->setText(FileName);
+    });
+    Open();
+    EXPECT_TRUE(WaitFor([&] { return source.Answered(); }));
+    EXPECT_TRUE(WaitFor([&] { return Tree()->model()->rowCount() == 1; }));
+    EXPECT_EQ(Node({}).data().toString(), QStringLiteral("A"));
+    EXPECT_EQ(Window->windowTitle(), QStringLiteral("XML Dialog : ") + FileName);
+}
+
+TEST_F(MainWindow, ClipboardReceivesTheResultText)
+{
+    TProgramSetup setup("Software\\Velmarco\\XML");
+    setup.WriteString("Server", File);
+    setup.WriteString("Item", "A.B.height");
+    Open();
+    Command("acopytoclipboard")->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("A.B.height"));
+}
+
+TEST_F(MainWindow, DialogHandsTheResultOverAfterOk)
+{
+    std::FILE* out = std::tmpfile();
+    QTimer::singleShot(0, [] {
+        WaitFor([] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* window = qobject_cast<TfrmXMLDialog*>(widget);
+                    window && !window->findChild<QLineEdit*>(QStringLiteral("eitem"))->text().isEmpty()) {
+                    window->findChild<QAction*>(QStringLiteral("aOK"))->trigger();
+                    return true;
+                }
+            return false;
+        });
+    });
+    TProgramSetup setup("Software\\Velmarco\\XML");
+    setup.WriteString("Item", "A.B.width");
+    setup.WriteString("Server", File);
+    EXPECT_EQ(ExecuteSelectionDialog({}, out), 0);
+    std::rewind(out);
+    char line[64] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, out), nullptr);
+    EXPECT_STREQ(line, "A.B.width\n");
+    std::fclose(out);
+    EXPECT_EQ(Stored("Item"), "A.B.width");
+
+    QTimer::singleShot(0, [] {
+        WaitFor([] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* window = qobject_cast<TfrmXMLDialog*>(widget); window && window->isVisible()) {
+                    window->close();
+                    return true;
+                }
+            return false;
+        });
+    });
+    out = std::tmpfile();
+    EXPECT_EQ(ExecuteSelectionDialog({FileName}, out), 1);
+    EXPECT_EQ(std::ftell(out), 0);
+    std::fclose(out);
+}
+
+} // namespace
