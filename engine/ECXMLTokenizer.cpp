@@ -46,10 +46,10 @@ size_t RemainingSize(std::istream& stream)
 
 } // namespace
 
-TXMLTokenizer::TXMLTokenizer(std::istream& stream) : TXMLTokenizer(stream, ChunkSize) {}
+TXMLTokenizer::TXMLTokenizer(std::istream& stream) : TXMLTokenizer(stream, ChunkSize, true) {}
 
-TXMLTokenizer::TXMLTokenizer(std::istream& stream, size_t capacity)
-    : FStream(stream), FBuffer(new char[capacity + 1]), FCapacity(capacity)
+TXMLTokenizer::TXMLTokenizer(std::istream& stream, size_t capacity, bool growing)
+    : FStream(stream), FBuffer(new char[capacity + 1]), FCapacity(capacity), FGrowing(growing)
 {
     // One spare byte, so the terminator fits even when a chunk runs to the buffer's end.
     FDataEnd = FPosition = FChunkEnd = FTokenStart = FBuffer.get();
@@ -60,16 +60,14 @@ TXMLTokenizer::TXMLTokenizer(std::istream& stream, size_t capacity)
 TXMLTokenizer::~TXMLTokenizer() = default;
 
 TXMLLargeTokenizer::TXMLLargeTokenizer(std::istream& stream)
-    : TXMLTokenizer(stream, RemainingSize(stream))
+    : TXMLTokenizer(stream, RemainingSize(stream), false)
 {
 }
 
 bool TXMLTokenizer::ReadBuffer(const char* keep)
 {
-    char* const buffer = FBuffer.get();
-    char* const bufferEnd = buffer + FCapacity;
     *FChunkEnd = FSavedByte;
-
+    char* buffer = FBuffer.get();
     const size_t shift = static_cast<size_t>(keep - buffer);
     if (shift > 0) {
         std::memmove(buffer, keep, static_cast<size_t>(FDataEnd - keep));
@@ -78,35 +76,56 @@ bool TXMLTokenizer::ReadBuffer(const char* keep)
         FTokenStart = FTokenStart >= keep ? FTokenStart - shift : buffer;
     }
 
-    const size_t room = static_cast<size_t>(bufferEnd - FDataEnd);
-    size_t got = 0;
-    if (room > 0) {
-        FStream.read(FDataEnd, static_cast<std::streamsize>(room));
-        got = static_cast<size_t>(FStream.gcount());
-        FDataEnd += got;
-    }
-    FChunkEnd = FDataEnd;
+    for (;;) {
+        char* const bufferEnd = buffer + FCapacity;
+        const size_t room = static_cast<size_t>(bufferEnd - FDataEnd);
+        size_t got = 0;
+        if (room > 0) {
+            FStream.read(FDataEnd, static_cast<std::streamsize>(room));
+            got = static_cast<size_t>(FStream.gcount());
+            FDataEnd += got;
+        }
+        FChunkEnd = FDataEnd;
+        if (FCapacity == 0 || FDataEnd != bufferEnd)
+            break;
 
-    if (FCapacity > 0 && FDataEnd == bufferEnd) {
         // A full buffer may end inside a line: the chunk ends after the last line feed
         // among its inner bytes that the scan has not passed yet.
         const char* const low = std::max<const char*>(FPosition, buffer + 1);
         const char* const high = bufferEnd - 1;
-        const char* lineFeed = low < high ? FindLastLineFeed(low, high) : nullptr;
-        if (lineFeed) {
+        if (const char* lineFeed = low < high ? FindLastLineFeed(low, high) : nullptr) {
             FChunkEnd = const_cast<char*>(lineFeed) + 1;
-        } else {
-            // A token longer than the buffer can only be finished when the buffer already
-            // holds the rest of the stream.
-            const bool atEnd = got < room || FStream.peek() == std::char_traits<char>::eof();
-            const bool anyLineFeed = low > buffer + 1 && FindLastLineFeed(buffer + 1, low);
-            if (!atEnd || !anyLineFeed)
-                throw EParserError("Line too long", FSourceLine);
+            break;
         }
+        // The current token began lines before and still goes on: it is finished when
+        // the buffer already holds the rest of the stream, and otherwise gets more room,
+        // unless its last line alone has run past a chunk's size.
+        const char* const lastLineFeed = low > buffer + 1 ? FindLastLineFeed(buffer + 1, low) : nullptr;
+        if (!lastLineFeed)
+            throw EParserError("Line too long", FSourceLine);
+        if (got < room || FStream.peek() == std::char_traits<char>::eof())
+            break;
+        if (!FGrowing || static_cast<size_t>(bufferEnd - lastLineFeed) > ChunkSize)
+            throw EParserError("Line too long", FSourceLine);
+        Grow();
+        buffer = FBuffer.get();
     }
     FSavedByte = *FChunkEnd;
     *FChunkEnd = 0;
     return FChunkEnd > FPosition;
+}
+
+void TXMLTokenizer::Grow()
+{
+    const size_t capacity = FCapacity * 2;
+    std::unique_ptr<char[]> larger(new char[capacity + 1]);
+    char* const old = FBuffer.get();
+    std::memcpy(larger.get(), old, static_cast<size_t>(FDataEnd - old));
+    FDataEnd = larger.get() + (FDataEnd - old);
+    FPosition = larger.get() + (FPosition - old);
+    FTokenStart = larger.get() + (FTokenStart - old);
+    FBuffer = std::move(larger);
+    FCapacity = capacity;
 }
 
 void TXMLTokenizer::SkipBlanks()

@@ -19,7 +19,8 @@ enum TXMLToken {
 // Cuts XML text into tags, text runs, comments and declarations without checking them.
 // Reads the stream through a 4096-byte buffer, one chunk per refill; a chunk ends after
 // its last line feed, so 4096 bytes without one fail with "Line too long on line %d".
-// Chunk boundaries never show in the tokens.
+// Chunk boundaries never show in the tokens; a token of many lines that outgrows the
+// buffer gets a larger one.
 class TXMLTokenizer {
 public:
     static constexpr size_t ChunkSize = 4096;
@@ -40,19 +41,22 @@ public:
     int SourceLine() const { return FSourceLine; }
 
 protected:
-    TXMLTokenizer(std::istream& stream, size_t capacity);
+    TXMLTokenizer(std::istream& stream, size_t capacity, bool growing);
 
 private:
     void Start();
     void SkipBlanks();
     // Reads more input, keeping the bytes from `keep` on; false when none came.
     bool ReadBuffer(const char* keep);
+    // Doubles the buffer, keeping its bytes and the positions in it.
+    void Grow();
     void ScanTag();
     void ScanText();
 
     std::istream& FStream;
     std::unique_ptr<char[]> FBuffer;
     size_t FCapacity;
+    bool FGrowing;
     char* FDataEnd;
     char* FPosition;
     char* FChunkEnd;

@@ -148,4 +148,21 @@ TEST(XMLTokenizer, ChunkBoundariesNeverShowInTokens)
     }
 }
 
+TEST(XMLTokenizer, TokenOfManyLinesLargerThanTheBufferIsKeptWhole)
+{
+    std::string comment = "<!--";
+    while (comment.size() < 9000)
+        comment += "\n a line of comment";
+    comment += " -->";
+    const std::string input = "<a>\n" + comment + "\n<b/></a>";
+    const Tokens chunked = Tokenize<TXMLTokenizer>(input, true);
+    ASSERT_EQ(chunked.size(), 4u);
+    EXPECT_EQ(Tokenize<TXMLTokenizer>(input)[1], "comment " + comment);
+    EXPECT_EQ(chunked, Tokenize<TXMLLargeTokenizer>(input, true));
+
+    // Past the buffer, the last line of such a token still may not exceed a chunk.
+    const std::string longTail = "<a>\n<!-- x\n" + std::string(9000, 'y') + " -->";
+    EXPECT_EQ(Tokenize<TXMLTokenizer>(longTail), (Tokens{"start <a>", "Line too long on line 2"}));
+}
+
 } // namespace
