@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 #include <system_error>
+#include <unordered_map>
 
 #include "CodePage.h"
 #include "ECXMLTokenizer.h"
@@ -92,6 +93,13 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
     // run continues the value directly.
     TXMLItem* lineBroken = nullptr;
     std::string scratch;
+    // Appends to a value in place: a long text read in many pieces (a line break written
+    // as "<br/>" between each two) would otherwise be copied whole for every piece.
+    auto append = [](TXMLItem* target, std::string_view first, std::string_view second = {}) {
+        std::string value = std::move(target->FValue);
+        value.append(first).append(second);
+        target->SetValue(std::move(value));
+    };
 
     for (TXMLToken token = tokenizer.Token(); token != xtEnd; token = tokenizer.NextToken()) {
         const std::string_view text = tokenizer.TokenText(scratch);
@@ -117,9 +125,9 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
         case xtText: {
             std::string decoded = DecodeText(text);
             if (current == lineBroken)
-                current->SetValue(current->FValue + decoded);
+                append(current, decoded);
             else if (HasText(current->FValue))
-                current->SetValue(current->FValue + "\r\n" + decoded);
+                append(current, "\r\n", decoded);
             else
                 current->SetValue(std::move(decoded));
             lineBroken = nullptr;
@@ -143,7 +151,7 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
             break;
         case xtEmptyTag:
             if (text == "<br/>") {
-                current->SetValue(current->FValue + "\r\n");
+                append(current, "\r\n");
                 lineBroken = current;
             } else {
                 lineBroken = nullptr;
@@ -242,7 +250,9 @@ void ParseParams(std::string_view tagText, TXMLParams& params)
     if (!entry.empty() || (!text.empty() && text.back() != '\r' && text.back() != '\n'))
         entries.push_back(std::move(entry));
 
-    if (DistinctNames(entries)) {
+    // A few entries of distinct names, the usual case, need no lookups; the check compares
+    // every pair, so a longer list goes the general way.
+    if (entries.size() <= 16 && DistinctNames(entries)) {
         std::vector<std::string> kept;
         kept.reserve(entries.size());
         for (std::string& item : entries) {
@@ -255,23 +265,62 @@ void ParseParams(std::string_view tagText, TXMLParams& params)
         return;
     }
 
-    params.Assign(std::move(entries));
-    int i = 0;
-    while (i < params.Count()) {
-        const std::string name(params.Names(i));
-        std::string value(params.Values(name));
-        if (value.size() > 2) {
-            if (value.front() == '"')
-                value.erase(0, 1);
-            if (value.back() == '"')
-                value.pop_back();
-        }
-        const int before = params.Count();
-        params.SetValue(name, DecodeParamValue(value));
-        // When the entry went, the one that moved into its place comes next.
-        if (params.Count() == before)
-            ++i;
+    // Each entry takes the value of the first remaining entry of its name (an entry
+    // without "=" that of the empty name, which only entries starting with "=" carry),
+    // decodes it once more and puts it back there under its own name, or removes that
+    // entry when nothing is left. Removed entries are only marked, and each name's
+    // entries are listed in order, so that no lookup scans the whole tag.
+    struct TSameName {
+        std::vector<size_t> indexes;
+        size_t first = 0; // the ones before it are removed
+    };
+    std::unordered_map<std::string, TSameName> byName;
+    for (size_t k = 0; k < entries.size(); ++k) {
+        const size_t equals = entries[k].find('=');
+        if (equals != std::string::npos)
+            byName[UpperCase(std::string_view(entries[k]).substr(0, equals))].indexes.push_back(k);
     }
+    std::vector<bool> removed(entries.size());
+    size_t k = 0;
+    while (k < entries.size()) {
+        if (removed[k]) {
+            ++k;
+            continue;
+        }
+        const size_t equals = entries[k].find('=');
+        const std::string name = equals == std::string::npos ? std::string() : entries[k].substr(0, equals);
+        const auto sameName = byName.find(UpperCase(name));
+        if (sameName == byName.end()) {
+            ++k;
+            continue;
+        }
+        TSameName& same = sameName->second;
+        while (same.first < same.indexes.size() && removed[same.indexes[same.first]])
+            ++same.first;
+        if (same.first == same.indexes.size()) {
+            ++k;
+            continue;
+        }
+        const size_t first = same.indexes[same.first];
+        std::string updated = name + "=" + entries[first].substr(entries[first].find('=') + 1);
+        FinishEntry(updated, name.size());
+        if (updated.size() > name.size() + 1) {
+            entries[first] = std::move(updated);
+            ++k;
+            continue;
+        }
+        // The entry after the removed one comes next; an entry without "=" whose empty
+        // name lay further on is processed once more.
+        removed[first] = true;
+        if (first <= k)
+            ++k;
+    }
+    std::vector<std::string> kept;
+    kept.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (!removed[i])
+            kept.push_back(std::move(entries[i]));
+    params.Assign(std::move(kept));
 }
 
 namespace {
@@ -392,7 +441,9 @@ std::FILE* CreateTemporary(const std::filesystem::path& target, std::filesystem:
         char suffix[24];
         std::snprintf(suffix, sizeof suffix, ".%012llx~", static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
         name = target;
-        name.replace_filename("." + target.filename().string() + suffix);
+        std::string hidden(1, '.');
+        hidden.append(target.filename().string()).append(suffix);
+        name.replace_filename(hidden);
         if (std::FILE* file = std::fopen(name.string().c_str(), "wbx"))
             return file;
         if (errno != EEXIST)

@@ -1,8 +1,10 @@
 #include "XMLWriter.h"
 
 #include <ostream>
+#include <unordered_map>
 #include <vector>
 
+#include "CodePage.h"
 #include "ECXMLParser.h"
 #include "Exceptions.h"
 
@@ -60,12 +62,26 @@ void TXMLWriter::PutTagText(const TXMLItem& item)
 {
     FText.append(item.Name());
     const TXMLParams& params = item.Params();
-    for (int i = 0; i < params.Count(); ++i) {
+    // Every entry is written with the value of the first entry of its name, an entry
+    // without "=" with that of the first entry of the empty name. A long list finds
+    // those through a table instead of comparing each entry with the ones before it.
+    const int count = params.Count();
+    std::unordered_map<std::string, int> firstOfName;
+    if (count > 16)
+        for (int i = count - 1; i >= 0; --i)
+            if (params.Strings(i).find('=') != std::string::npos)
+                firstOfName[UpperCase(params.Names(i))] = i;
+    for (int i = 0; i < count; ++i) {
         const std::string_view name = params.Names(i);
-        // Every entry is written with the value of the first entry of its name.
-        int first = params.FirstOfSameName(i);
-        if (first < 0)
-            first = params.IndexOfName(name);
+        int first;
+        if (count > 16) {
+            const auto found = firstOfName.find(UpperCase(name));
+            first = found == firstOfName.end() ? -1 : found->second;
+        } else {
+            first = params.FirstOfSameName(i);
+            if (first < 0)
+                first = params.IndexOfName(name);
+        }
         FText.append(1, ' ').append(name).append("=\"");
         if (first >= 0)
             PutEncoded(params.ValueFromIndex(first), true);
