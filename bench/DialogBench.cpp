@@ -1,0 +1,130 @@
+// The dialog on large documents: from start to the shown tree, one rebuild after an item
+// change, and refilling the list with 10,000 parameters. Real widgets on the offscreen
+// platform; run by hand (see docs/benchmarks.md).
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTreeView>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "DlgSelvane.h"
+#include "ProgramSetup.h"
+#include "SelvaneApplication.h"
+
+namespace {
+
+std::filesystem::path Folder()
+{
+    static const std::filesystem::path folder = [] {
+        std::filesystem::path path = std::filesystem::temp_directory_path() / "selvane-dialog-bench";
+        std::filesystem::create_directories(path / "hive");
+        ::setenv("SELVANE_HIVE_DIR", (path / "hive").c_str(), 1);
+        TProgramSetup("Software\\Velmarco").WriteBool("fadeinout", false);
+        return path;
+    }();
+    return folder;
+}
+
+// A root with groups of `perGroup` items each, every item with two parameters.
+std::string GroupedDocument(int items, int perGroup)
+{
+    const std::filesystem::path file = Folder() / ("grouped-" + std::to_string(items) + ".xml");
+    if (!std::filesystem::exists(file)) {
+        std::ofstream out(file, std::ios::binary);
+        out << "<?xml version=\"1.0\" encoding=\"ISO8859-1\" ?>\r\n<plant>\r\n";
+        for (int group = 0; group * perGroup < items; ++group) {
+            out << "  <group" << group << " kind=\"line\">\r\n";
+            for (int i = 0; i < perGroup && group * perGroup + i < items; ++i)
+                out << "    <item" << i << " setpoint=\"" << i << "\" unit=\"kN\"/>\r\n";
+            out << "  </group" << group << ">\r\n";
+        }
+        out << "</plant>\r\n";
+    }
+    return file.string();
+}
+
+std::string WideItemDocument(int parameters)
+{
+    const std::filesystem::path file = Folder() / ("wide-" + std::to_string(parameters) + ".xml");
+    if (!std::filesystem::exists(file)) {
+        std::ofstream out(file, std::ios::binary);
+        out << "<plant>\r\n  <wide";
+        for (int i = 0; i < parameters; ++i)
+            out << (i % 50 == 0 ? "\r\n    " : " ") << "p" << i << "=\"" << i * 7 << "\"";
+        out << "/>\r\n</plant>\r\n";
+    }
+    return file.string();
+}
+
+// Opens the dialog on a file and returns once its tree is shown.
+std::unique_ptr<TfrmXMLDialog> OpenShown(const std::string& file)
+{
+    auto window = std::make_unique<TfrmXMLDialog>(QStringList{QString::fromStdString(file)});
+    window->show();
+    auto* tree = window->findChild<QTreeView*>(QStringLiteral("tvXML"));
+    while (tree->model()->rowCount() == 0 || !window->windowTitle().startsWith(QStringLiteral("XML Dialog")))
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    QApplication::processEvents();
+    return window;
+}
+
+void StartToShownTree(benchmark::State& state)
+{
+    const std::string file = GroupedDocument(static_cast<int>(state.range(0)), 1000);
+    for (auto _ : state) {
+        auto window = OpenShown(file);
+        state.PauseTiming();
+        window->close();
+        window.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void RebuildAfterItemChange(benchmark::State& state)
+{
+    auto window = OpenShown(GroupedDocument(static_cast<int>(state.range(0)), 1000));
+    TXMLItem* group = window->XML.Root()->Items(0);
+    int round = 0;
+    for (auto _ : state) {
+        group->SetName("group" + std::to_string(round++ % 2));
+        QApplication::processEvents();
+    }
+    window->close();
+}
+
+void FillParamListWide(benchmark::State& state)
+{
+    auto window = OpenShown(WideItemDocument(static_cast<int>(state.range(0))));
+    auto* tree = window->findChild<QTreeView*>(QStringLiteral("tvXML"));
+    tree->setCurrentIndex(tree->model()->index(0, 0, tree->model()->index(0, 0)));
+    for (auto _ : state) {
+        window->FillParamList();
+        QApplication::processEvents();
+    }
+    window->close();
+}
+
+} // namespace
+
+BENCHMARK(StartToShownTree)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(RebuildAfterItemChange)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(FillParamListWide)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    Folder();
+    TSelvaneApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
