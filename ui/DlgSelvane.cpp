@@ -229,22 +229,28 @@ void TfrmXMLDialog::CreateControls()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
+    // The tool band: the file and play bar on the first row, editing and filter below.
     CoolBar1 = new QWidget(this);
     CoolBar1->setObjectName(QStringLiteral("CoolBar1"));
-    auto* band = new QHBoxLayout(CoolBar1);
-    band->setContentsMargins(2, 2, 2, 2);
-    auto toolBar = [this, band](const char* name, const std::vector<const char*>& entries) {
+    auto* rows = new QVBoxLayout(CoolBar1);
+    rows->setContentsMargins(2, 2, 2, 2);
+    rows->setSpacing(0);
+    auto* firstRow = new QHBoxLayout;
+    auto* band = new QHBoxLayout;
+    rows->addLayout(firstRow);
+    rows->addLayout(band);
+    auto toolBar = [this](QHBoxLayout* row, const char* name, const std::vector<const char*>& entries) {
         auto* bar = new QToolBar(CoolBar1);
         bar->setObjectName(QString::fromUtf8(name));
         bar->setIconSize(QSize(16, 16));
         AddEntries(bar, entries);
-        band->addWidget(bar);
+        row->addWidget(bar);
         return bar;
     };
-    ToolBar6 = toolBar("ToolBar6", {"aSelectServer", nullptr, "aPaste", "aCancel", nullptr, "aPlay", "aStop", "aRefresh", nullptr,
+    ToolBar6 = toolBar(firstRow, "ToolBar6", {"aSelectServer", nullptr, "aPaste", "aCancel", nullptr, "aPlay", "aStop", "aRefresh", nullptr,
                                     "aNewFile", "aLoad", "asave", "aSaveAs", nullptr, "aSetValue", "acopytoclipboard", nullptr});
-    ToolBar1 = toolBar("ToolBar1", {"aAdd", "aDelete", "aEditEntry", nullptr, "aMoveUp", "aMoveDown"});
-    ToolBar7 = toolBar("ToolBar7", {"aFilter"});
+    ToolBar1 = toolBar(band, "ToolBar1", {"aAdd", "aDelete", "aEditEntry", nullptr, "aMoveUp", "aMoveDown"});
+    ToolBar7 = toolBar(band, "ToolBar7", {"aFilter"});
     cbfilter = new QComboBox(ToolBar7);
     cbfilter->setObjectName(QStringLiteral("cbfilter"));
     cbfilter->setEditable(true);

@@ -42,13 +42,7 @@ QColor PixelOf(TStyleForm& form, int x, int y) { return form.grab().toImage().pi
 
 class StyleForm : public ::testing::Test, public TGuiFixtureBase {
 protected:
-    explicit StyleForm(bool fading = false) : TGuiFixtureBase(fading) {}
     TProgramSetup Setup{"Software\\Velmarco"};
-};
-
-class StyleFormFading : public StyleForm {
-protected:
-    StyleFormFading() : StyleForm(true) {}
 };
 
 TEST_F(StyleForm, FadingStoredAsZeroKeepsWindowsOpaqueWhenActiveAndInactive)
@@ -62,7 +56,7 @@ TEST_F(StyleForm, FadingStoredAsZeroKeepsWindowsOpaqueWhenActiveAndInactive)
     EXPECT_EQ(first.windowOpacity(), 1.0);
 }
 
-TEST_F(StyleFormFading, FadingStoredAsTextIsIgnoredAndWindowsFadeWithActivation)
+TEST_F(StyleForm, FadingStoredAsTextIsIgnoredAndWindowsFadeWithActivation)
 {
     Setup.WriteString("fadeinout", "0");
     TPlainForm first;
