@@ -12,33 +12,6 @@
 
 namespace {
 
-// Runs `act` on the next modal dialog named `name` once it is the active window;
-// `act` answers it.
-class TModalAction {
-public:
-    TModalAction(QString name, std::function<void(QWidget*)> act) : FName(std::move(name)), FAct(std::move(act))
-    {
-        FTimer.setInterval(10);
-        QObject::connect(&FTimer, &QTimer::timeout, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || modal->objectName() != FName || !modal->isActiveWindow())
-                return;
-            FTimer.stop();
-            FDone = true;
-            FAct(modal);
-        });
-        FTimer.start();
-    }
-
-    bool Done() const { return FDone; }
-
-private:
-    QString FName;
-    std::function<void(QWidget*)> FAct;
-    QTimer FTimer;
-    bool FDone = false;
-};
-
 template <typename T = QWidget>
 T* Control(QWidget* dialog, const char* name)
 {
@@ -96,19 +69,19 @@ TEST_F(SourceDialog, CancelEscapeAndCloseReturnTheCallersSourceAfterTyping)
         [](QWidget* dialog) { dialog->close(); },
     };
     for (const auto& way : ways) {
-        TModalAction action(QStringLiteral("TDlgXMLServerList"), [&way](QWidget* dialog) {
+        TModalAnswer action(TDialogNamed{QStringLiteral("TDlgXMLServerList")}, [&way](QWidget* dialog) {
             QTest::keyClicks(FileField(dialog), QStringLiteral("other.xml"));
             way(dialog);
         });
         EXPECT_EQ(SelectXmlSource(QStringLiteral("old.xml")), QStringLiteral("old.xml"));
-        EXPECT_TRUE(action.Done());
+        EXPECT_TRUE(action.Answered());
     }
 }
 
 TEST_F(SourceDialog, EnterReturnsTheFieldAsTypedEvenWhenEmpty)
 {
     for (const QString& typed : {QString(), QStringLiteral(" new name.xml ")}) {
-        TModalAction action(QStringLiteral("TDlgXMLServerList"), [&typed](QWidget* dialog) {
+        TModalAnswer action(TDialogNamed{QStringLiteral("TDlgXMLServerList")}, [&typed](QWidget* dialog) {
             QLineEdit* field = FileField(dialog);
             QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
             QTest::keyClick(field, Qt::Key_Backspace);
@@ -116,7 +89,7 @@ TEST_F(SourceDialog, EnterReturnsTheFieldAsTypedEvenWhenEmpty)
             QTest::keyClick(field, Qt::Key_Return);
         });
         EXPECT_EQ(SelectXmlSource(QStringLiteral("old.xml")), typed);
-        EXPECT_TRUE(action.Done());
+        EXPECT_TRUE(action.Answered());
     }
 }
 
@@ -124,7 +97,7 @@ TEST_F(SourceDialog, BrowsedPathWithBlanksIsShownQuotedAndReturnedWithoutQuotes)
 {
     const QString folder = QString::fromStdString(Folder.Path().string());
     const QString chosen = QString::fromStdString(Folder.Write("my data.xml", "<A/>").string());
-    TModalAction browse(QStringLiteral("BrowseDialog"), [&folder](QWidget* widget) {
+    TModalAnswer browse(TDialogNamed{QStringLiteral("BrowseDialog")}, [&folder](QWidget* widget) {
         auto* dialog = qobject_cast<QFileDialog*>(widget);
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("XML files (*.xml)")});
@@ -137,7 +110,7 @@ TEST_F(SourceDialog, BrowsedPathWithBlanksIsShownQuotedAndReturnedWithoutQuotes)
         EXPECT_EQ(FileField(dialog)->text(), QLatin1Char('"') + chosen + QLatin1Char('"'));
     });
     EXPECT_EQ(SelectXmlSource(QString()), chosen);
-    EXPECT_TRUE(browse.Done());
+    EXPECT_TRUE(browse.Answered());
 }
 
 } // namespace

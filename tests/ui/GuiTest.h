@@ -3,8 +3,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
@@ -12,16 +15,26 @@
 #include "ProgramSetup.h"
 #include "TempFolder.h"
 
-// Answers the next modal dialog: waits until it is the active modal widget, lets `act`
-// fill it in, then presses its button named `button`. Call before the code that opens it.
+// Names the modal dialog a TModalAnswer waits for by its object name.
+struct TDialogNamed {
+    QString Name;
+};
+
+// Answers the next modal dialog. Either it waits for a dialog holding a button named
+// `button`, lets `act` fill the dialog in and presses that button; or it waits for the
+// active dialog named by TDialogNamed and `act` answers it. Create it before the code
+// that opens the dialog. A dialog that is still open after the deadline is rejected
+// and the test fails, so a missed answer never hangs the run.
 class TModalAnswer {
 public:
     explicit TModalAnswer(QString button, std::function<void(QWidget*)> act = {})
         : FButton(std::move(button)), FAct(std::move(act))
     {
-        FTimer.setInterval(10);
-        QObject::connect(&FTimer, &QTimer::timeout, [this] { Poll(); });
-        FTimer.start();
+        Start();
+    }
+    TModalAnswer(TDialogNamed dialog, std::function<void(QWidget*)> act) : FDialog(std::move(dialog.Name)), FAct(std::move(act))
+    {
+        Start();
     }
 
     bool Answered() const { return FAnswered; }
@@ -30,29 +43,52 @@ public:
     const QString& Text() const { return FText; }
 
 private:
+    static constexpr int DeadlineMs = 20000;
+
+    void Start()
+    {
+        FStarted.start();
+        FTimer.setInterval(10);
+        QObject::connect(&FTimer, &QTimer::timeout, [this] { Poll(); });
+        FTimer.start();
+    }
+
     void Poll()
     {
         QWidget* modal = QApplication::activeModalWidget();
+        if (FStarted.elapsed() > DeadlineMs) {
+            FTimer.stop();
+            ADD_FAILURE() << "no dialog answered " << (FDialog.isEmpty() ? FButton : FDialog).toStdString();
+            if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
+            return;
+        }
         if (!modal || !modal->isVisible())
             return;
-        auto* button = FButton.isEmpty() ? nullptr : modal->findChild<QAbstractButton*>(FButton);
-        if (!button && !FButton.isEmpty())
+        QAbstractButton* button = nullptr;
+        if (FDialog.isEmpty()) {
+            button = modal->findChild<QAbstractButton*>(FButton);
+            if (!button)
+                return;
+        } else if (modal->objectName() != FDialog || !modal->isActiveWindow()) {
             return;
+        }
         FTimer.stop();
         FTitle = modal->windowTitle();
         if (auto* label = modal->findChild<QWidget*>(QStringLiteral("Message")))
             FText = label->property("text").toString();
+        FAnswered = true;
         if (FAct)
             FAct(modal);
-        FAnswered = true;
-        // Without a button name, `act` closes the dialog itself.
         if (button)
             button->click();
     }
 
     QString FButton;
+    QString FDialog;
     std::function<void(QWidget*)> FAct;
     QTimer FTimer;
+    QElapsedTimer FStarted;
     bool FAnswered = false;
     QString FTitle;
     QString FText;

@@ -233,7 +233,7 @@ TEST_F(MainWindow, SaveQuestionYesWithCancelledSaveAsKeepsTheChanges)
     EXPECT_EQ(Node({}).data().toString(), QString());
     Window->XML.Root()->SetName("fresh");
     TModalAnswer yes(QStringLiteral("Yes"));
-    TModalAnswer cancelSaveAs(QString(), [](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
+    TModalAnswer cancelSaveAs(TDialogNamed{QStringLiteral("SaveDialog1")}, [](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
     Window->close();
     EXPECT_TRUE(yes.Answered());
     EXPECT_TRUE(cancelSaveAs.Answered());
@@ -241,16 +241,40 @@ TEST_F(MainWindow, SaveQuestionYesWithCancelledSaveAsKeepsTheChanges)
     EXPECT_TRUE(Command("asave")->isEnabled());
 }
 
+// The write fails because the file's folder went away: the error box reports it and
+// nothing is lost, the window stays open with the document still modified.
+TEST_F(MainWindow, SaveQuestionYesWithFailedWriteReportsTheErrorAndKeepsTheChanges)
+{
+    const std::filesystem::path inner = Folder.Path() / "inner";
+    std::filesystem::create_directory(inner);
+    const QString name = QString::fromStdString(Folder.Write("inner/doc.xml", Document).string());
+    Open({name});
+    Window->XML.Root()->Items(0)->SetName("Z");
+    std::filesystem::remove_all(inner);
+    TModalAnswer yes(QStringLiteral("Yes"));
+    TModalAnswer error(QStringLiteral("OK"));
+    Window->close();
+    EXPECT_TRUE(yes.Answered());
+    ASSERT_TRUE(error.Answered());
+    EXPECT_EQ(error.Title(), QStringLiteral("Error"));
+    EXPECT_TRUE(error.Text().startsWith(QStringLiteral("Cannot create file \"") + name)) << error.Text().toStdString();
+    EXPECT_TRUE(Window->isVisible());
+    EXPECT_TRUE(Command("asave")->isEnabled());
+    EXPECT_EQ(Window->XML.Root()->Items(0)->Name(), "Z");
+}
+
 TEST_F(MainWindow, SaveAsToAStyleSheetNameWritesNoStyleSheetLine)
 {
     Open({FileName});
     const QString target = QString::fromStdString((Folder.Path() / "out.XSL").string());
-    TModalAnswer saveAs(QString(), [&](QWidget* dialog) {
+    TModalAnswer saveAs(TDialogNamed{QStringLiteral("SaveDialog1")}, [&](QWidget* dialog) {
         auto* files = qobject_cast<QFileDialog*>(dialog);
         ASSERT_NE(files, nullptr);
-        EXPECT_EQ(files->objectName(), QStringLiteral("SaveDialog1"));
-        files->selectFile(target);
-        QMetaObject::invokeMethod(files, "accept");
+        // Typed into the name field as a user would, then confirmed with Enter.
+        auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(target);
+        QTest::keyClick(name, Qt::Key_Return);
     });
     Command("aSaveAs")->trigger();
     EXPECT_TRUE(saveAs.Answered());

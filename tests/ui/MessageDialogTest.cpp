@@ -15,33 +15,6 @@
 
 namespace {
 
-// Runs `act` on the next modal dialog named `name` once it is the active window;
-// `act` answers it.
-class TModalAction {
-public:
-    TModalAction(QString name, std::function<void(QWidget*)> act) : FName(std::move(name)), FAct(std::move(act))
-    {
-        FTimer.setInterval(10);
-        QObject::connect(&FTimer, &QTimer::timeout, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || modal->objectName() != FName || !modal->isActiveWindow())
-                return;
-            FTimer.stop();
-            FDone = true;
-            FAct(modal);
-        });
-        FTimer.start();
-    }
-
-    bool Done() const { return FDone; }
-
-private:
-    QString FName;
-    std::function<void(QWidget*)> FAct;
-    QTimer FTimer;
-    bool FDone = false;
-};
-
 // Types `key` where the user's keystrokes go: the box's focused control.
 void Press(QWidget* box, Qt::Key key)
 {
@@ -138,7 +111,7 @@ TEST_F(MessageBoxes, EnterPressesTheDefaultButtonAndEscapeTheCancelButton)
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.name);
-        TModalAction action(QStringLiteral("TMessageForm"), [&test](QWidget* box) {
+        TModalAnswer action(TDialogNamed{QStringLiteral("TMessageForm")}, [&test](QWidget* box) {
             for (Qt::Key key : test.keys) {
                 ASSERT_TRUE(box->isVisible());
                 if (key == Qt::Key_unknown)
@@ -148,7 +121,7 @@ TEST_F(MessageBoxes, EnterPressesTheDefaultButtonAndEscapeTheCancelButton)
             }
         });
         EXPECT_EQ(MessageDialog(QStringLiteral("Save?"), mtConfirmation, test.buttons), test.result);
-        EXPECT_TRUE(action.Done());
+        EXPECT_TRUE(action.Answered());
     }
 }
 
