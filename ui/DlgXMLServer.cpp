@@ -70,7 +70,7 @@ TDlgXMLServerList::TDlgXMLServerList(QWidget* parent) : TStyleForm(parent)
     setWindowTitle(QStringLiteral("XML Server"));
     setFixedSize(395, 103);
 
-    auto place = [this](QWidget* widget, const char* name, int left, int top, int width = -1) {
+    auto place = [](QWidget* widget, const char* name, int left, int top, int width = -1) {
         widget->setObjectName(QString::fromUtf8(name));
         widget->adjustSize();
         widget->move(left, top);
