@@ -25,6 +25,7 @@
 #include <cstdio>
 
 #include "DocumentText.h"
+#include "MatchMask.h"
 #include "MessageForm.h"
 #include "SelvaneApplication.h"
 #include "XMLItemPath.h"
@@ -70,11 +71,19 @@ constexpr TCommandDesign Commands[] = {
     {"aPaste", "Paste", "", "", "edit-paste", QStyle::SP_FileDialogBack},
 };
 
-// Commands whose behaviour other parts of the program bring; shown, but disabled.
-const char* const NotYetAvailable[] = {
-    "aAdd", "aDelete", "aEditEntry", "aMoveUp", "aMoveDown", "aSetValue", "aPlay", "aStop", "aRefresh",
-    "aFilter", "aAddFilter", "aDelFilter", "aPluginSetup", "aAbout", "ahelp", "aPaste",
-};
+// Commands whose behaviour other parts of the program bring; shown, but disabled. Paste
+// never has any.
+const char* const NotYetAvailable[] = {"aPluginSetup", "aAbout", "ahelp", "aPaste"};
+
+// Upper case of the letters a to z only, as the filter compares.
+std::string AsciiUpper(std::string_view text)
+{
+    std::string upper(text);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return upper;
+}
 
 } // namespace
 
@@ -122,7 +131,8 @@ TfrmXMLDialog::TfrmXMLDialog(const QStringList& arguments, QWidget* parent)
 
 TfrmXMLDialog::~TfrmXMLDialog()
 {
-    TimerUpdate->stop();
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+    aStopExecute();
     WriteSettings();
     FTreeModel->Detach();
 }
@@ -186,6 +196,18 @@ void TfrmXMLDialog::CreateCommands()
     Execute("aSaveAs", [this] { aSaveAsExecute(); });
     Execute("aStyleSheet", [this] { aStyleSheetExecute(); });
     Execute("acopytoclipboard", [this] { acopytoclipboardExecute(); });
+    Execute("aAdd", [this] { aAddExecute(); });
+    Execute("aDelete", [this] { aDeleteExecute(); });
+    Execute("aEditEntry", [this] { aEditEntryExecute(); });
+    Execute("aMoveUp", [this] { aMoveUpExecute(); });
+    Execute("aMoveDown", [this] { aMoveDownExecute(); });
+    Execute("aSetValue", [this] { aSetValueExecute(); });
+    Execute("aFilter", [this] { aFilterExecute(); });
+    Execute("aAddFilter", [this] { aAddFilterExecute(); });
+    Execute("aDelFilter", [this] { aDelFilterExecute(); });
+    Execute("aPlay", [this] { aPlayExecute(); });
+    Execute("aStop", [this] { aStopExecute(); });
+    Execute("aRefresh", [this] { Refresh(); });
 }
 
 void TfrmXMLDialog::AddEntries(QWidget* target, const std::vector<const char*>& entries) const
@@ -278,9 +300,12 @@ void TfrmXMLDialog::CreateControls()
     tvXML->setHeaderHidden(true);
     tvXML->setIndentation(19);
     tvXML->setUniformRowHeights(true);
-    tvXML->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tvXML->setContextMenuPolicy(Qt::CustomContextMenu);
     FTreeModel = new TXMLTreeModel(this);
+    // A rename rebuilds the whole tree, so it runs once the editor has closed.
+    FTreeModel->OnRename = [this](TXMLItem* item, const QString& text) {
+        QTimer::singleShot(0, this, [this, item, text] { Guarded([&] { tvXMLEdited(item, text); }); });
+    };
     tvXML->setModel(FTreeModel);
 
     PageControl1 = new QTabWidget(Splitter1);
@@ -292,12 +317,12 @@ void TfrmXMLDialog::CreateControls()
     lvxml = new QTableView(tsbrowser);
     lvxml->setObjectName(QStringLiteral("lvxml"));
     FParamModel = new TXMLParamModel(this);
+    FParamModel->OnRename = [this](int row, const QString& text) { Guarded([&] { lvxmlEdited(row, text); }); };
     lvxml->setModel(FParamModel);
     lvxml->setSelectionBehavior(QAbstractItemView::SelectRows);
     lvxml->setSelectionMode(QAbstractItemView::SingleSelection);
     lvxml->setShowGrid(true);
     lvxml->setWordWrap(false);
-    lvxml->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvxml->setContextMenuPolicy(Qt::CustomContextMenu);
     lvxml->verticalHeader()->hide();
     lvxml->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -337,6 +362,7 @@ void TfrmXMLDialog::CreateControls()
     TimerUpdate = new QTimer(this);
     TimerUpdate->setObjectName(QStringLiteral("TimerUpdate"));
     TimerUpdate->setInterval(500);
+    connect(TimerUpdate, &QTimer::timeout, this, [this] { TimerUpdateTimer(); });
 
     connect(tvXML->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { Guarded([this] { tvXMLChange(); }); });
     connect(tvXML, &QTreeView::clicked, this, [this] { tvXMLClick(); });
@@ -350,6 +376,17 @@ void TfrmXMLDialog::CreateControls()
     connect(lvxml, &QTableView::clicked, this, [this] { lvxmlClick(); });
     connect(lvxml, &QTableView::customContextMenuRequested, this,
             [this](const QPoint& at) { puXMLTree->popup(lvxml->viewport()->mapToGlobal(at)); });
+    lvxml->installEventFilter(this);
+    lvxml->viewport()->installEventFilter(this);
+    // Set Value in play mode follows the list's input focus.
+    connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
+    connect(cbfilter, &QComboBox::activated, this, [this](int index) { Guarded([&] { cbfilterChosen(index); }); });
+    connect(cbfilter->lineEdit(), &QLineEdit::returnPressed, this, [this] {
+        Guarded([this] {
+            if (Command("aFilter")->isChecked())
+                FillParamList();
+        });
+    });
 }
 
 void TfrmXMLDialog::showEvent(QShowEvent* event)
@@ -449,6 +486,12 @@ void TfrmXMLDialog::FillParamList()
     lvxml->setUpdatesEnabled(false);
     std::vector<TXMLParamModel::TRow> rows;
     int selected = -1;
+    // The pattern is read afresh at every fill. One the document text cannot hold
+    // matches no name.
+    const bool filtered = Command("aFilter")->isChecked();
+    std::string pattern;
+    const bool patternStorable = ToDocumentText(cbfilter->currentText(), pattern);
+    pattern = AsciiUpper(pattern);
     if (FCurrentItem) {
         const TXMLParams& params = FCurrentItem->Params();
         rows.reserve(static_cast<size_t>(params.Count()));
@@ -457,7 +500,9 @@ void TfrmXMLDialog::FillParamList()
             const std::string_view name = params.Names(i);
             // The value is the text from the second character after the name on.
             const size_t from = name.size() + 1;
-            rows.push_back({std::string(name), from < entry.size() ? entry.substr(from) : std::string()});
+            if (filtered && (!patternStorable || !MatchMask(pattern, AsciiUpper(name))))
+                continue;
+            rows.push_back({std::string(name), from < entry.size() ? entry.substr(from) : std::string(), i});
             if (name == FParamName)
                 selected = static_cast<int>(rows.size()) - 1;
         }
@@ -482,6 +527,10 @@ void TfrmXMLDialog::UpdateActions()
     enable("asave", FModified);
     for (const char* name : {"aDelete", "aEditEntry", "aMoveUp", "aMoveDown"})
         enable(name, !playing && selected);
+    FTreeModel->Editable = FParamModel->Editable = !playing;
+    const auto triggers = playing ? QAbstractItemView::NoEditTriggers : QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked;
+    tvXML->setEditTriggers(triggers);
+    lvxml->setEditTriggers(triggers);
     for (const char* name : NotYetAvailable)
         enable(name, false);
 }

@@ -67,6 +67,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void reject() override;
 
 private:
@@ -96,6 +97,34 @@ private:
     void asaveExecute();
     void aSaveAsExecute();
     void aStyleSheetExecute();
+    // Editing.
+    void aAddExecute();
+    void aDeleteExecute();
+    void aEditEntryExecute();
+    void aMoveUpExecute();
+    void aMoveDownExecute();
+    // Moves the current item (`onTree`) or the selected row's entry by `step` places.
+    void MoveEntry(bool onTree, int step);
+    void aSetValueExecute();
+    void tvXMLEdited(TXMLItem* item, const QString& text);
+    void lvxmlEdited(int row, const QString& text);
+    void lvxmlDblClick();
+    // False when the user answers No to `question`, asked only when `ask`.
+    bool Confirmed(bool ask, const QString& question);
+    // The item of the selected node, or none.
+    TXMLItem* SelectedItem() const;
+    // The selected row of the list, -1 when none.
+    int SelectedRow() const;
+    // Filter.
+    void aFilterExecute();
+    void aAddFilterExecute();
+    void aDelFilterExecute();
+    void cbfilterChosen(int index);
+    // Play mode.
+    void aPlayExecute();
+    void aStopExecute();
+    void Refresh();
+    void TimerUpdateTimer();
     // Result.
     void aOKExecute();
     void aCancelExecute();

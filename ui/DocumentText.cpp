@@ -1,5 +1,7 @@
 #include "DocumentText.h"
 
+#include <stdexcept>
+
 #include "CodePage.h"
 
 QString FromDocumentText(std::string_view text)
@@ -11,4 +13,22 @@ QString FromDocumentText(std::string_view text)
 bool ToDocumentText(const QString& text, std::string& out)
 {
     return Utf16ToCp1252(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size())), out);
+}
+
+std::string DocumentTextOf(const QString& text)
+{
+    std::string out;
+    if (ToDocumentText(text, out))
+        return out;
+    QString refused;
+    for (qsizetype i = 0; i < text.size() && refused.isEmpty(); ++i) {
+        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        std::string ignored;
+        if (!ToDocumentText(text.mid(i, length), ignored))
+            refused = text.mid(i, length);
+        i += length - 1;
+    }
+    throw std::runtime_error(QStringLiteral("The character \"%1\" cannot be stored in the document (Windows-1252 text): %2")
+                                 .arg(refused, text)
+                                 .toStdString());
 }

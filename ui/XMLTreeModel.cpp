@@ -84,3 +84,19 @@ QVariant TXMLTreeModel::data(const QModelIndex& index, int role) const
         return {};
     return FromDocumentText(FNodes[index.internalId()].item->Name());
 }
+
+Qt::ItemFlags TXMLTreeModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags flags = QAbstractItemModel::flags(index);
+    if (index.isValid() && Editable)
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+bool TXMLTreeModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || role != Qt::EditRole || !OnRename)
+        return false;
+    OnRename(ItemOf(index), value.toString());
+    return true;
+}

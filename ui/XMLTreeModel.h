@@ -3,6 +3,7 @@
 #include <QAbstractItemModel>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class TXMLItem;
@@ -33,6 +34,13 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // An in-place edit of a node's text goes to OnRename, which changes the item.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+    // Whether node texts may be edited in place.
+    bool Editable = false;
+    std::function<void(TXMLItem* item, const QString& text)> OnRename;
 
 private:
     struct TNode {
