@@ -150,6 +150,15 @@ std::string UpperCase(std::string_view text)
     return out;
 }
 
+size_t TextHash(std::string_view text)
+{
+    // FNV-1a over the lower-case bytes.
+    size_t hash = static_cast<size_t>(14695981039346656037ull);
+    for (char c : text)
+        hash = (hash ^ Tables.lower[static_cast<unsigned char>(c)]) * static_cast<size_t>(1099511628211ull);
+    return hash;
+}
+
 std::u16string Cp1252ToUtf16(std::string_view text)
 {
     std::u16string out;

@@ -15,6 +15,8 @@ unsigned char Cp1252Upper(unsigned char c);
 bool SameText(std::string_view a, std::string_view b);
 // Upper-case copy.
 std::string UpperCase(std::string_view text);
+// A hash that ignores letter case: texts SameText finds equal hash alike.
+size_t TextHash(std::string_view text);
 
 // Every byte maps to one UTF-16 unit; the five unassigned bytes map to C1 controls.
 std::u16string Cp1252ToUtf16(std::string_view text);

@@ -1,5 +1,6 @@
 #include "ECXMLParser.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "CodePage.h"
 #include "ECXMLTokenizer.h"
 #include "Exceptions.h"
+#include "XMLNameIndex.h"
 #include "XMLWriter.h"
 
 #ifndef _WIN32
@@ -39,6 +41,26 @@ std::string FullPath(const std::filesystem::path& fileName)
 std::string SystemReason(int error) { return std::generic_category().message(error); }
 
 } // namespace
+
+// Cuts a tag's parameter text into entries and fills a parameter list; keeps its
+// storage from one tag to the next.
+class TXMLParamParser {
+public:
+    void Parse(std::string_view tagText, TXMLParams& params);
+
+private:
+    // Duplicate names and entries without "=": values are looked up by name.
+    void ParseByName(std::string_view text, TXMLParams& params) const;
+
+    struct TBounds {
+        size_t start;
+        size_t end;
+    };
+    std::vector<TBounds> FEntries;
+    std::vector<std::string_view> FNames;
+    std::vector<uint32_t> FFirst;
+    TXMLNameIndex FNameIndex;
+};
 
 // Builds the item tree from the token sequence.
 class TXMLLoader {
@@ -93,6 +115,7 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
     // run continues the value directly.
     TXMLItem* lineBroken = nullptr;
     std::string scratch;
+    TXMLParamParser params;
     // Appends to a value in place: a long text read in many pieces (a line break written
     // as "<br/>" between each two) would otherwise be copied whole for every piece.
     auto append = [](TXMLItem* target, std::string_view first, std::string_view second = {}) {
@@ -137,11 +160,11 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
             lineBroken = nullptr;
             if (!HasText(current->FName)) {
                 current->SetName(std::string(TagName(text)));
-                ParseParams(text, current->FParams);
+                params.Parse(text, current->FParams);
             } else {
                 TXMLItem* child = current->New();
                 child->SetName(std::string(TagName(text)));
-                ParseParams(text, child->FParams);
+                params.Parse(text, child->FParams);
                 current = child;
             }
             break;
@@ -157,7 +180,7 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
                 lineBroken = nullptr;
                 TXMLItem* child = current->New();
                 child->SetName(std::string(TagName(text)));
-                ParseParams(text, child->FParams);
+                params.Parse(text, child->FParams);
             }
             break;
         default:
@@ -179,42 +202,77 @@ std::string_view TagName(std::string_view tagText)
 
 namespace {
 
-// Removes the enclosing double quotes of a value longer than two characters and decodes
-// it, in place; the entry is name=value with its "=" at `equals`.
-void FinishEntry(std::string& entry, size_t equals)
+// Replaces the four entities and, in parameter values, the two character references
+// that keep a value's line breaks, appending to `out`. One pass, so "&amp;lt;" gives
+// "&lt;".
+void DecodeInto(std::string_view text, bool lineBreaks, std::string& out)
 {
-    if (entry.size() - equals - 1 > 2) {
-        if (entry[equals + 1] == '"')
-            entry.erase(equals + 1, 1);
-        if (entry.back() == '"')
-            entry.pop_back();
+    struct Entity {
+        std::string_view text;
+        char character;
+    };
+    static constexpr Entity Entities[] = {
+        {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&amp;", '&'}, {"&#13;", '\r'}, {"&#10;", '\n'},
+    };
+    const size_t known = lineBreaks ? 6 : 4;
+    size_t i = 0;
+    for (size_t amp = text.find('&'); amp != std::string_view::npos; amp = text.find('&', i)) {
+        out.append(text.substr(i, amp - i));
+        i = amp + 1;
+        char character = '&';
+        for (size_t k = 0; k < known; ++k)
+            if (text.substr(amp).starts_with(Entities[k].text)) {
+                character = Entities[k].character;
+                i = amp + Entities[k].text.size();
+                break;
+            }
+        out += character;
     }
-    if (entry.find('&', equals + 1) != std::string::npos)
-        entry.replace(equals + 1, std::string::npos, DecodeParamValue(std::string_view(entry).substr(equals + 1)));
+    out.append(text.substr(i));
 }
 
-// True when every entry has a name and no two names are the same (any letter case): then
-// each entry's value depends on that entry alone.
-bool DistinctNames(const std::vector<std::string>& entries)
+std::string Decode(std::string_view text, bool lineBreaks)
 {
-    std::vector<std::string_view> names;
-    names.reserve(entries.size());
-    for (const std::string& entry : entries) {
-        const size_t equals = entry.find('=');
-        if (equals == std::string::npos)
-            return false;
-        const std::string_view name(entry.data(), equals);
-        for (std::string_view other : names)
-            if (other.size() == name.size() && SameText(other, name))
-                return false;
-        names.push_back(name);
-    }
-    return true;
+    std::string out;
+    out.reserve(text.size());
+    DecodeInto(text, lineBreaks, out);
+    return out;
 }
+
+// Removes the enclosing double quotes of a value longer than two characters.
+std::string_view Unquoted(std::string_view value)
+{
+    if (value.size() > 2) {
+        if (value.front() == '"')
+            value.remove_prefix(1);
+        if (value.back() == '"')
+            value.remove_suffix(1);
+    }
+    return value;
+}
+
+// Unquotes and decodes the value of a name=value entry in place; "=" is at `equals`.
+void FinishEntry(std::string& entry, size_t equals)
+{
+    const std::string_view value = Unquoted(std::string_view(entry).substr(equals + 1));
+    std::string finished;
+    finished.reserve(entry.size());
+    finished.append(entry, 0, equals + 1);
+    DecodeInto(value, true, finished);
+    entry = std::move(finished);
+}
+
+// The bytes that may end an entry: a blank, a line break, or a quote that changes
+// whether a blank does.
+constexpr auto EntryBreaks = [] {
+    std::array<bool, 256> breaks{};
+    breaks[' '] = breaks['"'] = breaks['\r'] = breaks['\n'] = true;
+    return breaks;
+}();
 
 } // namespace
 
-void ParseParams(std::string_view tagText, TXMLParams& params)
+void TXMLParamParser::Parse(std::string_view tagText, TXMLParams& params)
 {
     params.Clear();
     const size_t blank = tagText.find(' ');
@@ -230,40 +288,71 @@ void ParseParams(std::string_view tagText, TXMLParams& params)
     // Unquoted blanks end entries, and so do line breaks left in the tag (a CR LF, a CR
     // or a LF each). The last character is never examined, so a blank there stays in
     // the last value.
-    std::vector<std::string> entries;
-    std::string entry;
+    FEntries.clear();
+    const size_t size = text.size();
+    size_t start = 0;
     bool quoted = false;
-    for (size_t i = 0; i < text.size(); ++i) {
+    for (size_t i = 0; i < size; ++i) {
         const char c = text[i];
-        const bool examined = i + 1 < text.size();
-        if (examined && c == '"')
-            quoted = !quoted;
-        if ((examined && c == ' ' && !quoted) || c == '\r' || c == '\n') {
-            entries.push_back(std::move(entry));
-            entry.clear();
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
+        if (!EntryBreaks[static_cast<unsigned char>(c)])
             continue;
+        if (c == '\r' || c == '\n') {
+            FEntries.push_back({start, i});
+            if (c == '\r' && i + 1 < size && text[i + 1] == '\n')
+                ++i;
+            start = i + 1;
+        } else if (i + 1 < size) {
+            if (c == '"')
+                quoted = !quoted;
+            else if (!quoted) {
+                FEntries.push_back({start, i});
+                start = i + 1;
+            }
         }
-        entry += c;
     }
-    if (!entry.empty() || (!text.empty() && text.back() != '\r' && text.back() != '\n'))
-        entries.push_back(std::move(entry));
+    if (start < size)
+        FEntries.push_back({start, size});
 
-    // A few entries of distinct names, the usual case, need no lookups; the check compares
-    // every pair, so a longer list goes the general way.
-    if (entries.size() <= 16 && DistinctNames(entries)) {
-        std::vector<std::string> kept;
-        kept.reserve(entries.size());
-        for (std::string& item : entries) {
-            const size_t equals = item.find('=');
-            FinishEntry(item, equals);
-            if (item.size() > equals + 1)
-                kept.push_back(std::move(item));
-        }
-        params.Assign(std::move(kept));
-        return;
+    FNames.clear();
+    for (const TBounds& bounds : FEntries) {
+        const std::string_view entry = text.substr(bounds.start, bounds.end - bounds.start);
+        const size_t equals = entry.find('=');
+        if (equals == std::string_view::npos)
+            return ParseByName(text, params);
+        FNames.push_back(entry.substr(0, equals));
     }
+    FNameIndex.FirstOfEach(FNames, FFirst);
+    for (size_t i = 0; i < FFirst.size(); ++i)
+        if (FFirst[i] != i)
+            return ParseByName(text, params);
+
+    // Distinct names, the usual case: each entry's value depends on that entry alone, and
+    // an empty one removes it.
+    std::vector<std::string> kept;
+    kept.reserve(FEntries.size());
+    for (size_t i = 0; i < FEntries.size(); ++i) {
+        const std::string_view name = FNames[i];
+        const size_t from = FEntries[i].start + name.size() + 1;
+        const std::string_view value = Unquoted(text.substr(from, FEntries[i].end - from));
+        if (value.empty())
+            continue;
+        std::string& entry = kept.emplace_back();
+        entry.reserve(name.size() + 1 + value.size());
+        entry.append(name).append(1, '=');
+        if (value.find('&') == std::string_view::npos)
+            entry.append(value);
+        else
+            DecodeInto(value, true, entry);
+    }
+    params.Assign(std::move(kept));
+}
+
+void TXMLParamParser::ParseByName(std::string_view text, TXMLParams& params) const
+{
+    std::vector<std::string> entries;
+    entries.reserve(FEntries.size());
+    for (const TBounds& bounds : FEntries)
+        entries.emplace_back(text.substr(bounds.start, bounds.end - bounds.start));
 
     // Each entry takes the value of the first remaining entry of its name (an entry
     // without "=" that of the empty name, which only entries starting with "=" carry),
@@ -323,40 +412,7 @@ void ParseParams(std::string_view tagText, TXMLParams& params)
     params.Assign(std::move(kept));
 }
 
-namespace {
-
-// Replaces the four entities and, in parameter values, the two character references
-// that keep a value's line breaks. One pass, so "&amp;lt;" gives "&lt;".
-std::string Decode(std::string_view text, bool lineBreaks)
-{
-    struct Entity {
-        std::string_view text;
-        char character;
-    };
-    static constexpr Entity Entities[] = {
-        {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&amp;", '&'}, {"&#13;", '\r'}, {"&#10;", '\n'},
-    };
-    const size_t known = lineBreaks ? 6 : 4;
-    std::string out;
-    out.reserve(text.size());
-    size_t i = 0;
-    for (size_t amp = text.find('&'); amp != std::string_view::npos; amp = text.find('&', i)) {
-        out.append(text.substr(i, amp - i));
-        i = amp + 1;
-        char character = '&';
-        for (size_t k = 0; k < known; ++k)
-            if (text.substr(amp).starts_with(Entities[k].text)) {
-                character = Entities[k].character;
-                i = amp + Entities[k].text.size();
-                break;
-            }
-        out += character;
-    }
-    out.append(text.substr(i));
-    return out;
-}
-
-} // namespace
+void ParseParams(std::string_view tagText, TXMLParams& params) { TXMLParamParser().Parse(tagText, params); }
 
 std::string DecodeText(std::string_view text) { return Decode(text, false); }
 
