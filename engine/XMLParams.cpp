@@ -58,19 +58,6 @@ int TXMLParams::IndexOfName(std::string_view name) const
     return -1;
 }
 
-int TXMLParams::FirstOfSameName(int last) const
-{
-    std::string_view name;
-    if (!EntryName(Strings(last), name))
-        return -1;
-    for (int i = 0; i < last; ++i) {
-        std::string_view other;
-        if (EntryName(FEntries[i], other) && SameText(other, name))
-            return i;
-    }
-    return last;
-}
-
 int TXMLParams::IndexOf(std::string_view entry) const
 {
     for (size_t i = 0; i < FEntries.size(); ++i)

@@ -47,9 +47,6 @@ public:
     void Move(int curIndex, int newIndex);
     void Clear() { FEntries.clear(); }
 
-    // Index of the first entry at or before `last` with the same name as entry `last`.
-    int FirstOfSameName(int last) const;
-
 private:
     void CheckIndex(int index, int limit) const;
 

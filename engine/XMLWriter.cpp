@@ -1,10 +1,8 @@
 #include "XMLWriter.h"
 
 #include <ostream>
-#include <unordered_map>
 #include <vector>
 
-#include "CodePage.h"
 #include "ECXMLParser.h"
 #include "Exceptions.h"
 
@@ -63,24 +61,30 @@ void TXMLWriter::PutTagText(const TXMLItem& item)
     FText.append(item.Name());
     const TXMLParams& params = item.Params();
     // Every entry is written with the value of the first entry of its name, an entry
-    // without "=" with that of the first entry of the empty name. A long list finds
-    // those through a table instead of comparing each entry with the ones before it.
+    // without "=" with that of the first entry of the empty name.
     const int count = params.Count();
-    std::unordered_map<std::string, int> firstOfName;
-    if (count > 16)
-        for (int i = count - 1; i >= 0; --i)
-            if (params.Strings(i).find('=') != std::string::npos)
-                firstOfName[UpperCase(params.Names(i))] = i;
+    FNames.clear();
+    FNamed.clear();
+    int emptyName = -1;
     for (int i = 0; i < count; ++i) {
-        const std::string_view name = params.Names(i);
-        int first;
-        if (count > 16) {
-            const auto found = firstOfName.find(UpperCase(name));
-            first = found == firstOfName.end() ? -1 : found->second;
-        } else {
-            first = params.FirstOfSameName(i);
-            if (first < 0)
-                first = params.IndexOfName(name);
+        const std::string& entry = params.Strings(i);
+        const size_t equals = entry.find('=');
+        if (equals == std::string::npos)
+            continue;
+        if (equals == 0 && emptyName < 0)
+            emptyName = i;
+        FNames.emplace_back(entry.data(), equals);
+        FNamed.push_back(i);
+    }
+    FNameIndex.FirstOfEach(FNames, FFirst);
+    size_t named = 0;
+    for (int i = 0; i < count; ++i) {
+        std::string_view name;
+        int first = emptyName;
+        if (named < FNamed.size() && FNamed[named] == i) {
+            name = FNames[named];
+            first = FNamed[FFirst[named]];
+            ++named;
         }
         FText.append(1, ' ').append(name).append("=\"");
         if (first >= 0)

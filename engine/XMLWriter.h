@@ -1,8 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "XMLNameIndex.h"
 
 class TXMLItem;
 
@@ -29,4 +33,10 @@ private:
 
     std::ostream* FStream;
     std::string FText;
+    // PutTagText's storage, kept from one item to the next: the names of the entries
+    // that have one, their indexes, and the first entry of each name.
+    std::vector<std::string_view> FNames;
+    std::vector<int> FNamed;
+    std::vector<uint32_t> FFirst;
+    TXMLNameIndex FNameIndex;
 };
