@@ -131,20 +131,23 @@ void TXMLTokenizer::Grow()
 void TXMLTokenizer::SkipBlanks()
 {
     for (;;) {
-        const char c = *FPosition;
-        if (c == 0) {
-            // The terminator at the chunk end asks for more input; a NUL byte in the
-            // input ends it.
-            if (FPosition == FChunkEnd && ReadBuffer(FPosition))
-                continue;
-            FExhausted = true;
-            return;
+        // Bytes 1 to 32; the unsigned wrap leaves out the terminator.
+        char* p = FPosition;
+        int lineFeeds = 0;
+        while (static_cast<unsigned char>(*p) - 1u < 32u) {
+            lineFeeds += *p == '\n';
+            ++p;
         }
-        if (c == '\n')
-            ++FSourceLine;
-        else if (!IsBlank(c))
+        FPosition = p;
+        FSourceLine += lineFeeds;
+        if (*p != 0)
             return;
-        ++FPosition;
+        // The terminator at the chunk end asks for more input; a NUL byte in the input
+        // ends it.
+        if (FPosition == FChunkEnd && ReadBuffer(FPosition))
+            continue;
+        FExhausted = true;
+        return;
     }
 }
 
