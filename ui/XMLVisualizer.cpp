@@ -1,6 +1,7 @@
 #include "XMLVisualizer.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 #include <QFontInfo>
@@ -335,12 +336,12 @@ void TXMLVisualizer::PaintPicture(QPainter& painter, const QRect& area) const
             bounds = {std::min(step.Area.Left, step.Area.Right), std::min(step.Area.Top, step.Area.Bottom),
                       std::max(step.Area.Left, step.Area.Right) + 1, std::max(step.Area.Top, step.Area.Bottom) + 1};
         if (Intersects(bounds, view))
-            PaintStep(painter, step);
+            PaintStep(painter, step, view);
     }
     painter.restore();
 }
 
-void TXMLVisualizer::PaintStep(QPainter& painter, const TPaintStep& step) const
+void TXMLVisualizer::PaintStep(QPainter& painter, const TPaintStep& step, const TRect& view) const
 {
     const TRect& a = step.Area;
     switch (step.Kind) {
@@ -360,10 +361,57 @@ void TXMLVisualizer::PaintStep(QPainter& painter, const TPaintStep& step) const
                          NameText(FTexts[static_cast<std::size_t>(step.Text)]));
         break;
     case TStepKind::Line:
-        // A flat cap leaves out the end point, which lies on the child box's outline.
-        painter.setPen(QPen(ToQColor(step.Pen), 0, Qt::SolidLine, Qt::FlatCap));
-        painter.drawLine(QPoint(a.Left, a.Top), QPoint(a.Right, a.Bottom));
+        PaintLine(painter, step, view);
         break;
+    }
+}
+
+void TXMLVisualizer::PaintLine(QPainter& painter, const TPaintStep& step, const TRect& view) const
+{
+    // Rasterized here rather than by the painter, whose clipping moves the pixels of a
+    // slanting line with the part being painted. Pixel t of n (the longer side) lies at
+    // t steps along that side and t/n of the other, rounded; the end point is left out,
+    // as it lies on the child box's outline.
+    const TRect& a = step.Area;
+    const std::int64_t dx = a.Right - a.Left;
+    const std::int64_t dy = a.Bottom - a.Top;
+    const bool alongX = std::abs(dx) >= std::abs(dy);
+    const std::int64_t n = alongX ? std::abs(dx) : std::abs(dy);
+    if (n == 0)
+        return;
+    const std::int64_t major = alongX ? dx : dy;
+    const std::int64_t minor = alongX ? dy : dx;
+    const std::int64_t majorStart = alongX ? a.Left : a.Top;
+    const std::int64_t minorStart = alongX ? a.Top : a.Left;
+    const std::int64_t majorLow = alongX ? view.Left : view.Top;
+    const std::int64_t majorHigh = alongX ? view.Right : view.Bottom;
+    const std::int64_t direction = major > 0 ? 1 : -1;
+
+    // The steps whose major coordinate lies in the view.
+    std::int64_t first = direction > 0 ? majorLow - majorStart : majorStart - (majorHigh - 1);
+    std::int64_t last = direction > 0 ? majorHigh - 1 - majorStart : majorStart - majorLow;
+    first = std::max<std::int64_t>(first, 0);
+    last = std::min<std::int64_t>(last, n - 1);
+    const auto minorAt = [&](std::int64_t t) {
+        const std::int64_t twice = 2 * t * minor + n;
+        const std::int64_t q = twice / (2 * n);
+        return minorStart + (twice % (2 * n) < 0 ? q - 1 : q);
+    };
+
+    const QColor color = ToQColor(step.Pen);
+    std::int64_t runStart = first;
+    for (std::int64_t t = first; t <= last; ++t) {
+        const std::int64_t m = minorAt(t);
+        if (t < last && minorAt(t + 1) == m)
+            continue;
+        // Steps runStart..t share one minor coordinate: one run of pixels.
+        const std::int64_t from = majorStart + direction * (direction > 0 ? runStart : t);
+        const int length = static_cast<int>(t - runStart + 1);
+        if (alongX)
+            painter.fillRect(QRect(static_cast<int>(from), static_cast<int>(m), length, 1), color);
+        else
+            painter.fillRect(QRect(static_cast<int>(m), static_cast<int>(from), 1, length), color);
+        runStart = t + 1;
     }
 }
 

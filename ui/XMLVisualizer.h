@@ -240,7 +240,8 @@ private:
     bool PlaceAndPaint(TXMLItem* item);
     void PlaceItem(TXMLItem* item, QPoint centre);
     void Rectangle(const TRect& rect);
-    void PaintStep(QPainter& painter, const TPaintStep& step) const;
+    void PaintStep(QPainter& painter, const TPaintStep& step, const TRect& view) const;
+    void PaintLine(QPainter& painter, const TPaintStep& step, const TRect& view) const;
 
     TECXMLParser* FXMLParser = nullptr;
     TECXMLParser* FXMLColors = nullptr;
