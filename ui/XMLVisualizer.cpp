@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -41,6 +42,143 @@ bool Intersects(const TRect& a, const TRect& b)
 
 // Items with this many children or more are drawn without them.
 constexpr int MaxDrawnChildren = 100;
+
+// The pixels of a line inside a view. Rasterized here rather than by the painter, whose
+// clipping moves the pixels of a slanting line with the part being painted. Pixel t of n
+// (the longer side) lies t steps along that side and t/n of the other, rounded; the end
+// point is left out, as it lies on the child box's outline.
+class TLineRaster {
+public:
+    TLineRaster(const TRect& line, const TRect& view)
+    {
+        const std::int64_t dx = line.Right - line.Left;
+        const std::int64_t dy = line.Bottom - line.Top;
+        FAlongX = std::abs(dx) >= std::abs(dy);
+        FSteps = FAlongX ? std::abs(dx) : std::abs(dy);
+        const std::int64_t major = FAlongX ? dx : dy;
+        FMinor = FAlongX ? dy : dx;
+        FMajorStart = FAlongX ? line.Left : line.Top;
+        FMinorStart = FAlongX ? line.Top : line.Left;
+        FDirection = major > 0 ? 1 : -1;
+        const std::int64_t low = FAlongX ? view.Left : view.Top;
+        const std::int64_t high = FAlongX ? view.Right : view.Bottom;
+        // Only the steps whose major coordinate lies in the view.
+        FFirst = std::max<std::int64_t>(FDirection > 0 ? low - FMajorStart : FMajorStart - (high - 1), 0);
+        FLast = std::min<std::int64_t>(FDirection > 0 ? high - 1 - FMajorStart : FMajorStart - low, FSteps - 1);
+    }
+
+    bool Empty() const { return FFirst > FLast; }
+
+    // The rows the visible pixels lie on, bottom excluded.
+    std::pair<std::int64_t, std::int64_t> Rows() const
+    {
+        if (!FAlongX)
+            return FDirection > 0 ? std::pair{FMajorStart + FFirst, FMajorStart + FLast + 1} : std::pair{FMajorStart - FLast, FMajorStart - FFirst + 1};
+        const std::int64_t a = MinorAt(FFirst);
+        const std::int64_t b = MinorAt(FLast);
+        return {std::min(a, b), std::max(a, b) + 1};
+    }
+
+    // Calls `run` with each horizontal or vertical run of the visible pixels. The minor
+    // coordinate never falls back, so each run's end is found by bisection: a long flat
+    // line costs its runs in the view, not its pixels.
+    template <class TRun>
+    void Runs(TRun&& run) const
+    {
+        for (std::int64_t runStart = FFirst; runStart <= FLast;) {
+            const std::int64_t m = MinorAt(runStart);
+            std::int64_t low = runStart;
+            std::int64_t high = FLast;
+            while (low < high) {
+                const std::int64_t middle = low + (high - low + 1) / 2;
+                if (MinorAt(middle) == m)
+                    low = middle;
+                else
+                    high = middle - 1;
+            }
+            const auto from = static_cast<std::int32_t>(FMajorStart + FDirection * (FDirection > 0 ? runStart : low));
+            const auto to = static_cast<std::int32_t>(from + (low - runStart + 1));
+            const auto at = static_cast<std::int32_t>(m);
+            run(FAlongX ? TRect{from, at, to, at + 1} : TRect{at, from, at + 1, to});
+            runStart = low + 1;
+        }
+    }
+
+private:
+    std::int64_t MinorAt(std::int64_t t) const
+    {
+        const std::int64_t twice = 2 * t * FMinor + FSteps;
+        const std::int64_t q = twice / (2 * FSteps);
+        return FMinorStart + (twice % (2 * FSteps) < 0 ? q - 1 : q);
+    }
+
+    bool FAlongX = true;
+    std::int64_t FSteps = 0;
+    std::int64_t FMinor = 0;
+    std::int64_t FMajorStart = 0;
+    std::int64_t FMinorStart = 0;
+    std::int64_t FDirection = 1;
+    std::int64_t FFirst = 0;
+    std::int64_t FLast = -1;
+};
+
+// The pixels of a part of the picture that later steps have covered, for the painting
+// order walked backwards.
+class TCoverage {
+public:
+    explicit TCoverage(const TRect& view)
+        : FView(view), FWidth(view.Right - view.Left), FMask(static_cast<std::size_t>(FWidth) * static_cast<std::size_t>(view.Bottom - view.Top)),
+          FRowUncovered(static_cast<std::size_t>(view.Bottom - view.Top), FWidth), FUncovered(static_cast<std::int64_t>(FMask.size()))
+    {
+    }
+
+    bool Complete() const { return FUncovered == 0; }
+
+    // Whether every pixel of the view's rows from `top` to `bottom` is covered.
+    bool RowsCovered(std::int64_t top, std::int64_t bottom) const
+    {
+        for (std::int64_t y = std::max<std::int64_t>(top, FView.Top); y < std::min<std::int64_t>(bottom, FView.Bottom); ++y)
+            if (FRowUncovered[static_cast<std::size_t>(y - FView.Top)] != 0)
+                return false;
+        return true;
+    }
+
+    // Whether a pixel of `rect` in the view is not covered yet; with `cover`, covers them.
+    bool Reach(const TRect& rect, bool cover)
+    {
+        const int left = std::max(rect.Left, FView.Left) - FView.Left;
+        const int right = std::min(rect.Right, FView.Right) - FView.Left;
+        const int top = std::max(rect.Top, FView.Top) - FView.Top;
+        const int bottom = std::min(rect.Bottom, FView.Bottom) - FView.Top;
+        if (left >= right || top >= bottom)
+            return false;
+        bool reached = false;
+        for (int y = top; y < bottom; ++y) {
+            int& rowUncovered = FRowUncovered[static_cast<std::size_t>(y)];
+            if (rowUncovered == 0)
+                continue;
+            std::uint8_t* row = FMask.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(FWidth);
+            for (int x = left; x < right; ++x) {
+                if (row[x])
+                    continue;
+                if (!cover)
+                    return true;
+                reached = true;
+                row[x] = 1;
+                --rowUncovered;
+                --FUncovered;
+            }
+        }
+        return reached;
+    }
+
+private:
+    TRect FView;
+    int FWidth;
+    std::vector<std::uint8_t> FMask;
+    std::vector<int> FRowUncovered;
+    std::int64_t FUncovered;
+};
 
 } // namespace
 
@@ -326,18 +464,45 @@ void TXMLVisualizer::PaintPicture(QPainter& painter, const QRect& area) const
     if (shown.isEmpty())
         return;
     const TRect view{shown.left(), shown.top(), shown.left() + shown.width(), shown.top() + shown.height()};
+    // Walking the steps backwards finds those of which some pixel stays visible; the
+    // others are left out, so that a spot where thousands of long lines cross, or a part
+    // of a large diagram, costs about its own area. Texts are not opaque and cover nothing.
+    std::vector<const TPaintStep*> shownSteps;
+    TCoverage coverage(view);
+    for (auto it = FSteps.rbegin(); it != FSteps.rend() && !coverage.Complete(); ++it) {
+        const TPaintStep& step = *it;
+        bool reached = false;
+        switch (step.Kind) {
+        case TStepKind::Rectangle:
+            reached = coverage.Reach(step.Area, true);
+            break;
+        case TStepKind::Text:
+            reached = coverage.Reach(step.Area, false);
+            break;
+        case TStepKind::Line: {
+            const TRect& a = step.Area;
+            const TRect bounds{std::min(a.Left, a.Right), std::min(a.Top, a.Bottom), std::max(a.Left, a.Right) + 1, std::max(a.Top, a.Bottom) + 1};
+            if (!Intersects(bounds, view))
+                break;
+            const TLineRaster raster(a, view);
+            if (raster.Empty())
+                break;
+            const auto [top, bottom] = raster.Rows();
+            if (!coverage.RowsCovered(top, bottom))
+                raster.Runs([&](const TRect& run) { reached = coverage.Reach(run, true) || reached; });
+            break;
+        }
+        }
+        if (reached)
+            shownSteps.push_back(&step);
+    }
+
     painter.save();
     painter.setClipRect(shown, Qt::IntersectClip);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setFont(FFont);
-    for (const TPaintStep& step : FSteps) {
-        TRect bounds = step.Area;
-        if (step.Kind == TStepKind::Line)
-            bounds = {std::min(step.Area.Left, step.Area.Right), std::min(step.Area.Top, step.Area.Bottom),
-                      std::max(step.Area.Left, step.Area.Right) + 1, std::max(step.Area.Top, step.Area.Bottom) + 1};
-        if (Intersects(bounds, view))
-            PaintStep(painter, step, view);
-    }
+    for (auto it = shownSteps.rbegin(); it != shownSteps.rend(); ++it)
+        PaintStep(painter, **it, view);
     painter.restore();
 }
 
@@ -368,51 +533,10 @@ void TXMLVisualizer::PaintStep(QPainter& painter, const TPaintStep& step, const 
 
 void TXMLVisualizer::PaintLine(QPainter& painter, const TPaintStep& step, const TRect& view) const
 {
-    // Rasterized here rather than by the painter, whose clipping moves the pixels of a
-    // slanting line with the part being painted. Pixel t of n (the longer side) lies at
-    // t steps along that side and t/n of the other, rounded; the end point is left out,
-    // as it lies on the child box's outline.
-    const TRect& a = step.Area;
-    const std::int64_t dx = a.Right - a.Left;
-    const std::int64_t dy = a.Bottom - a.Top;
-    const bool alongX = std::abs(dx) >= std::abs(dy);
-    const std::int64_t n = alongX ? std::abs(dx) : std::abs(dy);
-    if (n == 0)
-        return;
-    const std::int64_t major = alongX ? dx : dy;
-    const std::int64_t minor = alongX ? dy : dx;
-    const std::int64_t majorStart = alongX ? a.Left : a.Top;
-    const std::int64_t minorStart = alongX ? a.Top : a.Left;
-    const std::int64_t majorLow = alongX ? view.Left : view.Top;
-    const std::int64_t majorHigh = alongX ? view.Right : view.Bottom;
-    const std::int64_t direction = major > 0 ? 1 : -1;
-
-    // The steps whose major coordinate lies in the view.
-    std::int64_t first = direction > 0 ? majorLow - majorStart : majorStart - (majorHigh - 1);
-    std::int64_t last = direction > 0 ? majorHigh - 1 - majorStart : majorStart - majorLow;
-    first = std::max<std::int64_t>(first, 0);
-    last = std::min<std::int64_t>(last, n - 1);
-    const auto minorAt = [&](std::int64_t t) {
-        const std::int64_t twice = 2 * t * minor + n;
-        const std::int64_t q = twice / (2 * n);
-        return minorStart + (twice % (2 * n) < 0 ? q - 1 : q);
-    };
-
     const QColor color = ToQColor(step.Pen);
-    std::int64_t runStart = first;
-    for (std::int64_t t = first; t <= last; ++t) {
-        const std::int64_t m = minorAt(t);
-        if (t < last && minorAt(t + 1) == m)
-            continue;
-        // Steps runStart..t share one minor coordinate: one run of pixels.
-        const std::int64_t from = majorStart + direction * (direction > 0 ? runStart : t);
-        const int length = static_cast<int>(t - runStart + 1);
-        if (alongX)
-            painter.fillRect(QRect(static_cast<int>(from), static_cast<int>(m), length, 1), color);
-        else
-            painter.fillRect(QRect(static_cast<int>(m), static_cast<int>(from), 1, length), color);
-        runStart = t + 1;
-    }
+    TLineRaster(step.Area, view).Runs([&](const TRect& run) {
+        painter.fillRect(QRect(run.Left, run.Top, run.Right - run.Left, run.Bottom - run.Top), color);
+    });
 }
 
 QImage TXMLVisualizer::PictureImage(const QRect& area) const
