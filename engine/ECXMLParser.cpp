@@ -50,13 +50,9 @@ public:
 
 private:
     // Duplicate names and entries without "=": values are looked up by name.
-    void ParseByName(std::string_view text, TXMLParams& params) const;
+    void ParseByName(TXMLParams& params) const;
 
-    struct TBounds {
-        size_t start;
-        size_t end;
-    };
-    std::vector<TBounds> FEntries;
+    std::vector<std::string_view> FEntries;
     std::vector<std::string_view> FNames;
     std::vector<uint32_t> FFirst;
     TXMLNameIndex FNameIndex;
@@ -278,53 +274,53 @@ void TXMLParamParser::Parse(std::string_view tagText, TXMLParams& params)
     const size_t blank = tagText.find(' ');
     if (blank == std::string_view::npos)
         return;
-    size_t end = tagText.find('>');
-    if (end == std::string_view::npos)
-        end = tagText.size();
-    if (end > 0 && tagText[end - 1] == '/')
-        --end;
-    const std::string_view text = end > blank + 1 ? tagText.substr(blank + 1, end - blank - 1) : std::string_view();
+    size_t close = tagText.find('>');
+    if (close == std::string_view::npos)
+        close = tagText.size();
+    if (close > 0 && tagText[close - 1] == '/')
+        --close;
+    if (close <= blank + 1)
+        return;
+    const std::string_view text = tagText.substr(blank + 1, close - blank - 1);
 
     // Unquoted blanks end entries, and so do line breaks left in the tag (a CR LF, a CR
     // or a LF each). The last character is never examined, so a blank there stays in
     // the last value.
     FEntries.clear();
-    const size_t size = text.size();
-    size_t start = 0;
+    const char* const last = text.data() + text.size() - 1;
+    const char* start = text.data();
     bool quoted = false;
-    for (size_t i = 0; i < size; ++i) {
-        const char c = text[i];
-        if (!EntryBreaks[static_cast<unsigned char>(c)])
+    for (const char* p = start; p <= last; ++p) {
+        if (!EntryBreaks[static_cast<unsigned char>(*p)])
             continue;
-        if (c == '\r' || c == '\n') {
-            FEntries.push_back({start, i});
-            if (c == '\r' && i + 1 < size && text[i + 1] == '\n')
-                ++i;
-            start = i + 1;
-        } else if (i + 1 < size) {
-            if (c == '"')
+        if (*p == '\r' || *p == '\n') {
+            FEntries.emplace_back(start, static_cast<size_t>(p - start));
+            if (*p == '\r' && p < last && p[1] == '\n')
+                ++p;
+            start = p + 1;
+        } else if (p < last) {
+            if (*p == '"')
                 quoted = !quoted;
             else if (!quoted) {
-                FEntries.push_back({start, i});
-                start = i + 1;
+                FEntries.emplace_back(start, static_cast<size_t>(p - start));
+                start = p + 1;
             }
         }
     }
-    if (start < size)
-        FEntries.push_back({start, size});
+    if (start <= last)
+        FEntries.emplace_back(start, static_cast<size_t>(last + 1 - start));
 
     FNames.clear();
-    for (const TBounds& bounds : FEntries) {
-        const std::string_view entry = text.substr(bounds.start, bounds.end - bounds.start);
+    for (const std::string_view entry : FEntries) {
         const size_t equals = entry.find('=');
         if (equals == std::string_view::npos)
-            return ParseByName(text, params);
+            return ParseByName(params);
         FNames.push_back(entry.substr(0, equals));
     }
     FNameIndex.FirstOfEach(FNames, FFirst);
     for (size_t i = 0; i < FFirst.size(); ++i)
         if (FFirst[i] != i)
-            return ParseByName(text, params);
+            return ParseByName(params);
 
     // Distinct names, the usual case: each entry's value depends on that entry alone, and
     // an empty one removes it.
@@ -332,8 +328,7 @@ void TXMLParamParser::Parse(std::string_view tagText, TXMLParams& params)
     kept.reserve(FEntries.size());
     for (size_t i = 0; i < FEntries.size(); ++i) {
         const std::string_view name = FNames[i];
-        const size_t from = FEntries[i].start + name.size() + 1;
-        const std::string_view value = Unquoted(text.substr(from, FEntries[i].end - from));
+        const std::string_view value = Unquoted(FEntries[i].substr(name.size() + 1));
         if (value.empty())
             continue;
         std::string& entry = kept.emplace_back();
@@ -347,12 +342,9 @@ void TXMLParamParser::Parse(std::string_view tagText, TXMLParams& params)
     params.Assign(std::move(kept));
 }
 
-void TXMLParamParser::ParseByName(std::string_view text, TXMLParams& params) const
+void TXMLParamParser::ParseByName(TXMLParams& params) const
 {
-    std::vector<std::string> entries;
-    entries.reserve(FEntries.size());
-    for (const TBounds& bounds : FEntries)
-        entries.emplace_back(text.substr(bounds.start, bounds.end - bounds.start));
+    std::vector<std::string> entries(FEntries.begin(), FEntries.end());
 
     // Each entry takes the value of the first remaining entry of its name (an entry
     // without "=" that of the empty name, which only entries starting with "=" carry),
