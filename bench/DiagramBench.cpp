@@ -1,5 +1,5 @@
-// The diagram on large documents: a whole pass (Redraw) over about 100,000 items, and one
-// repaint of a 1280 by 800 view of it, with real widgets on the offscreen platform. Before
+// The diagram on large documents: a whole pass (Redraw) over about 100,000 items, and
+// repaints of a 1280 by 800 view, with real widgets on the offscreen platform. Before
 // the benchmarks, a one-shot pass reports the memory of a diagram whose widest row holds
 // 10,098 items (a million pixels wide). Run by hand (see docs/benchmarks.md).
 
@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ECXMLParser.h"
 #include "PaintBox.h"
@@ -83,11 +84,34 @@ void BuildWideRow(TECXMLParser& document)
     }
 }
 
-int CountItems(const TXMLItem* item)
+// 40 groups of 50 chains of 50 items each, one inside the other: 100,041 items on 52
+// rows, so that a screen of the diagram is full of boxes.
+void BuildChains(TECXMLParser& document)
 {
-    int count = 1;
-    for (int i = 0; i < item->Count(); ++i)
-        count += CountItems(item->Items(i));
+    TXMLItem* root = document.Root();
+    root->Clear();
+    root->SetName("Chains");
+    for (int g = 0; g < 40; ++g) {
+        TXMLItem* group = AddChild(root, "Group" + std::to_string(g));
+        for (int c = 0; c < 50; ++c) {
+            TXMLItem* item = group;
+            for (int d = 0; d < 50; ++d)
+                item = AddChild(item, "Link" + std::to_string(d));
+        }
+    }
+}
+
+int CountItems(const TXMLItem* root)
+{
+    int count = 0;
+    std::vector<const TXMLItem*> pending{root};
+    while (!pending.empty()) {
+        const TXMLItem* item = pending.back();
+        pending.pop_back();
+        ++count;
+        for (int i = 0; i < item->Count(); ++i)
+            pending.push_back(item->Items(i));
+    }
     return count;
 }
 
@@ -159,6 +183,20 @@ TViewer& Plant()
     return *viewer;
 }
 
+TViewer& Chains()
+{
+    static TViewer* viewer = [] {
+        auto* v = new TViewer;
+        BuildChains(v->XML);
+        v->Show();
+        v->Vis.Redraw();
+        std::fprintf(stderr, "chains: %d items, picture %d x %d\n", CountItems(v->XML.Root()), v->Vis.PictureWidth(), v->Vis.PictureHeight());
+        v->ScrollToMiddle();
+        return v;
+    }();
+    return *viewer;
+}
+
 void Redraw(benchmark::State& state)
 {
     TViewer& viewer = Plant();
@@ -170,9 +208,14 @@ void Redraw(benchmark::State& state)
 BENCHMARK(Redraw)->Unit(benchmark::kMillisecond);
 
 // pbXML painted again at once; Qt limits the paint to its part visible in the viewport.
+// Argument 0: the left end, boxes close together; 1: the middle of the picture, where
+// 45,000 long lines from the rows of lines to their sensors cross the view.
 void RepaintView(benchmark::State& state)
 {
     TViewer& viewer = Plant();
+    QScrollBar* bar = viewer.ScrollBox.horizontalScrollBar();
+    bar->setValue(state.range(0) == 0 ? 0 : bar->maximum() / 2);
+    QApplication::processEvents();
     const int paints = viewer.Paints;
     for (auto _ : state)
         viewer.PaintBox->repaint();
@@ -180,12 +223,26 @@ void RepaintView(benchmark::State& state)
     state.counters["painted_w"] = viewer.Painted.width();
     state.counters["painted_h"] = viewer.Painted.height();
 }
-BENCHMARK(RepaintView)->Unit(benchmark::kMillisecond);
+BENCHMARK(RepaintView)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// The same part painted into an image: the diagram's own share of a repaint.
+// A whole screen of boxes and lines: the middle of the chains document.
+void RepaintFullView(benchmark::State& state)
+{
+    TViewer& viewer = Chains();
+    const int paints = viewer.Paints;
+    for (auto _ : state)
+        viewer.PaintBox->repaint();
+    state.counters["paints"] = benchmark::Counter(viewer.Paints - paints, benchmark::Counter::kAvgIterations);
+    state.counters["painted_w"] = viewer.Painted.width();
+    state.counters["painted_h"] = viewer.Painted.height();
+}
+BENCHMARK(RepaintFullView)->Unit(benchmark::kMillisecond);
+
+// The middle part painted into an image: the diagram's own share of a repaint.
 void PaintViewImage(benchmark::State& state)
 {
     TViewer& viewer = Plant();
+    viewer.ScrollToMiddle();
     const QRect view(viewer.PaintBox->mapFrom(viewer.ScrollBox.viewport(), QPoint(0, 0)), QSize(ViewWidth, ViewHeight));
     for (auto _ : state)
         benchmark::DoNotOptimize(viewer.Vis.PictureImage(view));
