@@ -60,6 +60,65 @@ TEST(DocumentLoad, ParametersFollowQuotingAndBlankRules)
     EXPECT_EQ(Loaded(R"(<item a="1&#13;&#10;2&#10;3&amp;#13;&#9;">)"), "item [a=1\\0d\\0a2\\0a3&#13;&#9;]\n");
 }
 
+TEST(DocumentLoad, LineBreaksLeftInATagEndParametersEvenInsideQuotes)
+{
+    EXPECT_EQ(Loaded("<item a=\"1\"\nb=\"2\"\rc=\"3\">"), "item [a=1] [b=2] [c=3]\n");
+    // The broken value keeps its quotes, and its second half has no name.
+    EXPECT_EQ(Loaded("<item a=\"x\ny\" b=\"2\">"), "item [a=\"x] [y\"] [b=2]\n");
+    // A line break at the end of the parameter text adds no empty entry.
+    EXPECT_EQ(Loaded("<item a=\"1\"\n>"), "item [a=1]\n");
+}
+
+TEST(DocumentLoad, ManyParametersFollowTheSameRulesAsAFew)
+{
+    std::string tag = "<item";
+    std::string expected = "item";
+    for (int i = 0; i < 20; ++i) {
+        const std::string n = std::to_string(i);
+        tag += " p" + n + "=\"v&amp;lt;" + n + "\"";
+        expected += " [p" + n + "=v&lt;" + n + "]";
+    }
+    EXPECT_EQ(Loaded(tag + " e= q=\"\">"), expected + " [q=\"\"]\n");
+
+    // A name repeated in another letter case: the first entry takes the later name and
+    // its own value decoded once more; the later entry keeps its quotes.
+    std::string repeated = expected;
+    repeated.replace(repeated.find("[p3=v&lt;3]"), 11, "[P3=v<3]");
+    EXPECT_EQ(Loaded(tag + " P3=\"x\">"), repeated + " [P3=\"x\"]\n");
+}
+
+TEST(DocumentLoad, HundredThousandParametersOfOneElementLoadAndWriteBack)
+{
+    // One parameter a line: the tag's CR LF pairs vanish, and its blanks part them.
+    constexpr int Count = 100000;
+    std::string parameters;
+    std::string written = "a";
+    for (int i = 0; i < Count; ++i) {
+        const std::string n = std::to_string(i);
+        const std::string value = std::to_string(i % 7);
+        parameters += " n" + n + "=\"" + value + "\"\r\n";
+        written += " n" + n + "=\"" + value + "\"";
+    }
+    TECXMLParser document;
+    LoadText(document, "<r><a" + parameters + "/><b" + parameters + " N5=\"x\" plain/></r>");
+
+    const TXMLItem* distinct = document.Root()->Items(0);
+    ASSERT_EQ(distinct->Params().Count(), Count);
+    EXPECT_EQ(distinct->Params().Strings(5), "n5=5");
+    EXPECT_EQ(distinct->TagText(), written);
+
+    // A repeated name and an entry without "=" make every entry look its name up.
+    const TXMLParams& repeated = document.Root()->Items(1)->Params();
+    ASSERT_EQ(repeated.Count(), Count + 2);
+    EXPECT_EQ(repeated.Strings(0), "n0=0");
+    EXPECT_EQ(repeated.Strings(5), "N5=5");
+    EXPECT_EQ(repeated.Strings(Count - 1), "n99999=4");
+    EXPECT_EQ(repeated.Strings(Count), "N5=\"x\"");
+    EXPECT_EQ(repeated.Strings(Count + 1), "plain");
+    written.replace(0, 1, "b").replace(written.find(" n5="), 4, " N5=");
+    EXPECT_EQ(document.Root()->Items(1)->TagText(), written + " N5=\"5\" =\"\"");
+}
+
 TEST(DocumentLoad, StyleSheetIsTakenFromItsDeclarationAndKept)
 {
     TECXMLParser document;

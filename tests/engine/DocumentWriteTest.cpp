@@ -66,6 +66,27 @@ TEST(DocumentWrite, EveryEntryIsWrittenWithTheFirstValueOfItsName)
     EXPECT_EQ(item.TagText(), "e a=\"1\" A=\"1\" =\"\" b=\"3\"");
 }
 
+TEST(DocumentWrite, EntriesWithoutNameTakeTheFirstEmptyNameWhereverItStands)
+{
+    TXMLItem item;
+    item.SetName("e");
+    item.Params().SetText("plain\r\na=1\r\n=x\r\n=y\r\nab=2\r\nAB=3");
+    EXPECT_EQ(item.TagText(), "e =\"x\" a=\"1\" =\"x\" =\"x\" ab=\"2\" AB=\"2\"");
+
+    // The same rules beyond sixteen entries, where names are found through a table.
+    std::string text = "plain\r\n";
+    std::string expected = "e =\"x\"";
+    for (int i = 0; i < 20; ++i) {
+        const std::string n = std::to_string(i);
+        text += "p" + n + "=" + n + "\r\n";
+        expected += " p" + n + "=\"" + n + "\"";
+    }
+    text += "=x\r\nP7=y\r\n=y";
+    expected += " =\"x\" P7=\"7\" =\"x\"";
+    item.Params().SetText(text);
+    EXPECT_EQ(item.TagText(), expected);
+}
+
 TEST(DocumentWrite, StyleSheetLineOnlyOutsideStyleSheetFiles)
 {
     TempFolder folder;

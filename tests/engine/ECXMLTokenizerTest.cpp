@@ -64,6 +64,25 @@ TEST(XMLTokenizer, SourceLineCountsOnlyLineFeedsBetweenTokens)
               (Tokens{"start <a\n b='1'> @1", "text text\nmore @2", "endtag </a> @4"}));
 }
 
+TEST(XMLTokenizer, EveryCodeFromOneToThirtyTwoIsABlankAcrossChunks)
+{
+    // 3000 lines of every blank code, far more than one chunk: each line feed counts,
+    // wherever a refill falls.
+    std::string blanks;
+    for (int line = 0; line < 3000; ++line) {
+        for (int code = 1; code <= 32; ++code)
+            if (code != '\n')
+                blanks += static_cast<char>(code);
+        blanks += '\n';
+    }
+    EXPECT_EQ(Tokenize<TXMLTokenizer>("<a>" + blanks + "<b/>" + blanks, true),
+              (Tokens{"start <a> @1", "empty <b/> @3001"}));
+    EXPECT_EQ(Tokenize<TXMLLargeTokenizer>("<a>" + blanks + "<b/>", true),
+              (Tokens{"start <a> @1", "empty <b/> @3001"}));
+    // Bytes above 127 are text, the code page's no-break space among them.
+    EXPECT_EQ(Tokenize<TXMLTokenizer>("<a>\n \xA0\x80 \n</a>"), (Tokens{"start <a>", "text \xA0\x80", "endtag </a>"}));
+}
+
 TEST(XMLTokenizer, InputEndsAtNulByteOutsideTagsAndAtUnclosedTag)
 {
     const Tokens untilNul{"start <a>", "text x", "endtag </a>"};
