@@ -68,9 +68,11 @@ void TfrmXMLDialog::aAddExecute()
 
 void TfrmXMLDialog::aDeleteExecute()
 {
+    // Where the focus was when the user asked, not where the question box left it.
+    const bool onTree = tvXML->hasFocus();
     if (!Confirmed(FAskDelete, QStringLiteral("Do you want delete this Item?")))
         return;
-    if (tvXML->hasFocus()) {
+    if (onTree) {
         TXMLItem* item = SelectedItem();
         if (!item)
             return;

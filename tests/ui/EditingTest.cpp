@@ -1,0 +1,355 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTabBar>
+#include <QTabWidget>
+
+#include <optional>
+
+#include "MainWindowFixture.h"
+#include "ParamaterEditorForm.h"
+#include "XMLAddGroup.h"
+
+namespace {
+
+constexpr std::string_view Parameters =
+    "<?xml version=\"1.0\" encoding=\"ISO8859-1\" ?>\r\n"
+    "<A>\r\n"
+    "  <B width=\"10\" height=\"5\"/>\r\n"
+    "  <C/>\r\n"
+    "  <D/>\r\n"
+    "</A>\r\n";
+
+// Fills the input box with `text` (when given) and presses `button`.
+TModalAnswer InputAnswer(std::optional<QString> text, const char* button = "OK")
+{
+    return TModalAnswer(TDialogNamed{QStringLiteral("InputBox")}, [text, button](QWidget* box) {
+        if (text)
+            box->findChild<QLineEdit*>(QStringLiteral("Edit"))->setText(*text);
+        box->findChild<QAbstractButton*>(QString::fromUtf8(button))->click();
+    });
+}
+
+class Editing : public MainWindow {
+protected:
+    void SetUp() override
+    {
+        Folder.Write("doc.xml", Parameters);
+        Open({FileName});
+        // Two names alike but for letter case, which a file cannot hand to the loader.
+        Item({0})->Params().Add("Size=1");
+        Item({0})->Params().Add("size=2");
+    }
+    TXMLItem* Item(std::initializer_list<int> path) const
+    {
+        TXMLItem* item = Window->XML.Root();
+        for (int i : path)
+            item = item->Items(i);
+        return item;
+    }
+    std::string Entries(const TXMLItem* item) const { return item->Params().Text(); }
+    QStringList Rows(int column = 0) const
+    {
+        QStringList texts;
+        for (int row = 0; row < List()->model()->rowCount(); ++row)
+            texts << List()->model()->index(row, column).data().toString();
+        return texts;
+    }
+    // The window takes the keys again after a dialog, as a desktop hands them back.
+    void Reactivate()
+    {
+        Window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(Window.get()));
+    }
+    // Selects node B and makes the list the active side with `row` selected.
+    void SelectRow(int row)
+    {
+        Reactivate();
+        ClickNode(Node({0}));
+        ClickRow(row);
+        List()->setFocus();
+        EXPECT_TRUE(WaitFor([this] { return List()->hasFocus(); }));
+    }
+    void FocusTree(std::initializer_list<int> node)
+    {
+        Reactivate();
+        ClickNode(Node(node));
+        Tree()->setFocus();
+        EXPECT_TRUE(WaitFor([this] { return Tree()->hasFocus(); }));
+    }
+};
+
+TEST_F(Editing, AddItemUnderANodeSelectsTheNewLastChild)
+{
+    FocusTree({0});
+    TModalAnswer dialog(QStringLiteral("btnOk"), [](QWidget* form) {
+        QTest::keyClicks(static_cast<TfrmEditItem*>(form)->edName, QStringLiteral("new one"));
+    });
+    Command("aAdd")->trigger();
+    ASSERT_TRUE(dialog.Answered());
+    ASSERT_EQ(Item({0})->Count(), 1);
+    EXPECT_EQ(Item({0, 0})->Name(), "new_one");
+    EXPECT_EQ(CurrentNodeText(), QStringLiteral("new_one"));
+    EXPECT_EQ(Result(), QStringLiteral("A.B.new_one"));
+    EXPECT_EQ(List()->model()->rowCount(), 0);
+    EXPECT_TRUE(Command("asave")->isEnabled());
+}
+
+TEST_F(Editing, AddItemOnAnEmptyDocumentNamesTheRoot)
+{
+    Command("aNewFile")->trigger();
+    ASSERT_EQ(Tree()->model()->rowCount(), 1);
+    Tree()->selectionModel()->clear();
+    TModalAnswer dialog(QStringLiteral("btnOk"), [](QWidget* form) { static_cast<TfrmEditItem*>(form)->edName->setText(QStringLiteral("Root")); });
+    Command("aAdd")->trigger();
+    EXPECT_EQ(Window->XML.Root()->Name(), "Root");
+    EXPECT_EQ(Window->XML.Root()->Count(), 0);
+    EXPECT_EQ(Tree()->model()->rowCount(), 1);
+    EXPECT_EQ(CurrentNodeText(), QStringLiteral("Root"));
+}
+
+TEST_F(Editing, AddItemInTheListAppendsTheEntryEvenWithAnEmptyValue)
+{
+    SelectRow(0);
+    TModalAnswer dialog(QStringLiteral("btnOk"), [](QWidget* form) { static_cast<TfrmEditParam*>(form)->edName->setText(QStringLiteral("width")); });
+    Command("aAdd")->trigger();
+    EXPECT_EQ(Entries(Item({0})), "width=10\r\nheight=5\r\nSize=1\r\nsize=2\r\nwidth=\r\n");
+    EXPECT_EQ(Rows().size(), 5);
+}
+
+TEST_F(Editing, DeleteWithTheFilterOnRemovesTheShownEntry)
+{
+    Window->findChild<QComboBox*>(QStringLiteral("cbfilter"))->setEditText(QStringLiteral("h*"));
+    Command("aFilter")->trigger();
+    SelectRow(0);
+    ASSERT_EQ(Rows(), QStringList({"height"}));
+    TModalAnswer yes(QStringLiteral("Yes"));
+    Command("aDelete")->trigger();
+    EXPECT_TRUE(yes.Answered());
+    EXPECT_EQ(yes.Text(), QStringLiteral("Do you want delete this Item?"));
+    EXPECT_EQ(Entries(Item({0})), "width=10\r\nSize=1\r\nsize=2\r\n");
+    EXPECT_TRUE(Rows().isEmpty());
+}
+
+TEST_F(Editing, DeleteOnTheTreeRemovesTheSubtreeAndSelectsTheFirstNode)
+{
+    FocusTree({0});
+    {
+        TModalAnswer no(QStringLiteral("No"));
+        Command("aDelete")->trigger();
+        EXPECT_TRUE(no.Answered());
+        EXPECT_EQ(Item({})->Count(), 3) << "No stops the command";
+    }
+    FocusTree({0});
+    TModalAnswer yes(QStringLiteral("Yes"));
+    Command("aDelete")->trigger();
+    ASSERT_EQ(Item({})->Count(), 2);
+    EXPECT_EQ(Item({0})->Name(), "C");
+    EXPECT_EQ(CurrentNodeText(), QStringLiteral("A"));
+    EXPECT_TRUE(Command("asave")->isEnabled());
+}
+
+TEST_F(Editing, DeleteOnTheRootDeletesNothing)
+{
+    FocusTree({});
+    TModalAnswer yes(QStringLiteral("Yes"));
+    TModalAnswer error(QStringLiteral("OK"));
+    Command("aDelete")->trigger();
+    EXPECT_TRUE(error.Answered());
+    EXPECT_EQ(error.Title(), QStringLiteral("Error"));
+    EXPECT_EQ(Item({})->Count(), 3);
+    EXPECT_EQ(Item({})->Name(), "A");
+    EXPECT_FALSE(Command("asave")->isEnabled());
+}
+
+TEST_F(Editing, EditEntryOnANodeWithItsOwnNameAsksNothing)
+{
+    FocusTree({0});
+    TModalAnswer input = InputAnswer(std::nullopt);
+    Command("aEditEntry")->trigger();
+    EXPECT_TRUE(input.Answered());
+    EXPECT_EQ(input.Title(), QStringLiteral("Change Group Name"));
+    EXPECT_FALSE(Command("asave")->isEnabled()) << "no change, no question";
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    FocusTree({0});
+    TModalAnswer rename = InputAnswer(QStringLiteral("b"));
+    TModalAnswer yes(QStringLiteral("Yes"));
+    Command("aEditEntry")->trigger();
+    EXPECT_TRUE(yes.Answered()) << "letter case counts";
+    EXPECT_EQ(Item({0})->Name(), "b");
+    EXPECT_EQ(CurrentNodeText(), QStringLiteral("b"));
+}
+
+TEST_F(Editing, EditEntryOnEitherOfTwoRowsNamedAlikeChangesTheFirst)
+{
+    for (int row : {2, 3}) {
+        SelectRow(row);
+        TModalAnswer dialog(QStringLiteral("btnOk"), [row](QWidget* form) {
+            auto* params = static_cast<TfrmEditParam*>(form);
+            EXPECT_EQ(params->edValue->text(), row == 2 ? QStringLiteral("1") : QStringLiteral("2"));
+            params->edValue->setText(QStringLiteral("9"));
+        });
+        TModalAnswer yes(QStringLiteral("Yes"));
+        Command("aEditEntry")->trigger();
+        EXPECT_TRUE(dialog.Answered());
+    }
+    EXPECT_EQ(Entries(Item({0})), "width=10\r\nheight=5\r\nsize=9\r\nsize=2\r\n");
+}
+
+TEST_F(Editing, DoubleClickAndEnterInTheListOpenTheirDialogs)
+{
+    SelectRow(0);
+    TModalAnswer edit(TDialogNamed{QStringLiteral("TfrmEditParam")}, [](QWidget* form) { static_cast<QDialog*>(form)->reject(); });
+    const QPoint at = List()->visualRect(List()->model()->index(0, 1)).center();
+    QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_TRUE(edit.Answered());
+
+    TModalAnswer input = InputAnswer(QStringLiteral("11"));
+    TModalAnswer yes(QStringLiteral("Yes"));
+    QTest::keyClick(List(), Qt::Key_Return);
+    EXPECT_TRUE(input.Answered());
+    EXPECT_EQ(input.Title(), QStringLiteral("width"));
+    EXPECT_EQ(Item({0})->Params().Values("width"), "11");
+    EXPECT_EQ(Rows(1).front(), QStringLiteral("11"));
+}
+
+TEST_F(Editing, SetValueCancelledStillAsksAndMarksTheDocument)
+{
+    SelectRow(1);
+    TModalAnswer cancel = InputAnswer(QStringLiteral("ignored"), "Cancel");
+    TModalAnswer yes(QStringLiteral("Yes"));
+    QTest::keyClick(List(), Qt::Key_Enter);
+    EXPECT_TRUE(yes.Answered());
+    EXPECT_EQ(yes.Text(), QStringLiteral("Do you want change this value?"));
+    EXPECT_EQ(Item({0})->Params().Values("height"), "5");
+    EXPECT_TRUE(Command("asave")->isEnabled());
+}
+
+TEST_F(Editing, SetValueToEmptyRemovesTheEntryAndKeepsTheRow)
+{
+    SelectRow(1);
+    TModalAnswer input = InputAnswer(QString());
+    TModalAnswer yes(QStringLiteral("Yes"));
+    QTest::keyClick(List(), Qt::Key_Return);
+    EXPECT_EQ(Entries(Item({0})), "width=10\r\nSize=1\r\nsize=2\r\n");
+    EXPECT_EQ(Rows(), QStringList({"width", "height", "Size", "size"}));
+    EXPECT_EQ(Rows(1)[1], QString());
+}
+
+TEST_F(Editing, MoveUpOnTheFirstChildMovesNothingYetMarksTheDocument)
+{
+    FocusTree({0});
+    Command("aMoveUp")->trigger();
+    EXPECT_EQ(Item({0})->Name(), "B");
+    EXPECT_TRUE(Command("asave")->isEnabled());
+
+    FocusTree({2});
+    Command("aMoveUp")->trigger();
+    EXPECT_EQ(Item({1})->Name(), "D");
+    EXPECT_EQ(CurrentNodeText(), QStringLiteral("D")) << "the moved item stays selected";
+}
+
+TEST_F(Editing, MoveUpOnTheRootCannotMove)
+{
+    FocusTree({});
+    TModalAnswer error(QStringLiteral("OK"));
+    Command("aMoveUp")->trigger();
+    EXPECT_TRUE(error.Answered());
+    EXPECT_EQ(error.Text(), QStringLiteral("You cannot move this entry"));
+}
+
+// After a selection in the tree with the focus on the "Viewer" page, Move Down works on
+// the tree and Move Up on the list.
+TEST_F(Editing, MoveCommandsDecideDifferentlyWhenTheFocusIsElsewhere)
+{
+    SelectRow(1);
+    ClickNode(Node({0}));
+    auto* pages = Window->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    pages->setCurrentIndex(1);
+    pages->tabBar()->setFocus();
+    ASSERT_FALSE(Tree()->hasFocus());
+    Command("aMoveDown")->trigger();
+    EXPECT_EQ(Item({1})->Name(), "B");
+    pages->setCurrentIndex(0);
+    ClickRow(1);
+    ClickNode(Node({1}));
+    pages->tabBar()->setFocus();
+    Command("aMoveUp")->trigger();
+    EXPECT_EQ(Item({1})->Name(), "B") << "the tree stays";
+}
+
+TEST_F(Editing, MoveRowsUpAndDown)
+{
+    SelectRow(1);
+    Command("aMoveUp")->trigger();
+    EXPECT_EQ(Entries(Item({0})), "height=5\r\nwidth=10\r\nSize=1\r\nsize=2\r\n");
+    EXPECT_EQ(Rows(), QStringList({"height", "width", "Size", "size"}));
+    SelectRow(3);
+    Command("aMoveDown")->trigger();
+    EXPECT_EQ(Entries(Item({0})), "height=5\r\nwidth=10\r\nsize=2\r\nSize=1\r\n") << "the first entry named size moves";
+}
+
+TEST_F(Editing, MoveDownOnARowWhoseEntryIsGoneCannotMove)
+{
+    SelectRow(0);
+    TModalAnswer input = InputAnswer(QString());
+    TModalAnswer yes(QStringLiteral("Yes"));
+    QTest::keyClick(List(), Qt::Key_Return);
+    ASSERT_EQ(Rows().front(), QStringLiteral("width"));
+    TModalAnswer error(QStringLiteral("OK"));
+    Command("aMoveDown")->trigger();
+    EXPECT_TRUE(error.Answered());
+    EXPECT_EQ(error.Text(), QStringLiteral("You cannot move this entry"));
+    EXPECT_EQ(Entries(Item({0})), "height=5\r\nSize=1\r\nsize=2\r\n");
+}
+
+TEST_F(Editing, RenamingARowInPlaceTurnsBlanksIntoUnderscoresAndKeepsTheValue)
+{
+    SelectRow(1);
+    QTest::keyClick(List(), Qt::Key_F2);
+    auto* editor = List()->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("new name"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(Entries(Item({0})), "width=10\r\nnew_name=5\r\nSize=1\r\nsize=2\r\n");
+    EXPECT_EQ(Rows()[1], QStringLiteral("new_name"));
+    EXPECT_EQ(Rows(1)[1], QStringLiteral("5"));
+    EXPECT_TRUE(Command("asave")->isEnabled());
+}
+
+TEST_F(Editing, RenamingANodeInPlaceTakesEvenTheEmptyText)
+{
+    FocusTree({1});
+    QTest::keyClick(Tree(), Qt::Key_F2);
+    auto* editor = Tree()->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClick(editor, Qt::Key_Delete);
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_TRUE(WaitFor([this] { return Item({1})->Name().empty(); }));
+    EXPECT_EQ(CurrentNodeText(), QString());
+    EXPECT_EQ(Result(), QStringLiteral("A."));
+    EXPECT_TRUE(Command("asave")->isEnabled());
+}
+
+TEST_F(Editing, PlayModeMakesTheViewsReadOnly)
+{
+    Command("aPlay")->trigger();
+    FocusTree({1});
+    QTest::keyClick(Tree(), Qt::Key_F2);
+    EXPECT_EQ(Tree()->viewport()->findChild<QLineEdit*>(), nullptr);
+    for (const char* name : {"aAdd", "aDelete", "aEditEntry", "aMoveUp", "aMoveDown", "aPlay", "aRefresh", "aFilter"})
+        EXPECT_FALSE(Command(name)->isEnabled()) << name;
+    EXPECT_TRUE(Command("aStop")->isEnabled());
+    EXPECT_TRUE(Command("aAddFilter")->isEnabled());
+    SelectRow(0);
+    EXPECT_TRUE(Command("aSetValue")->isEnabled()) << "the list has the focus";
+    Command("aStop")->trigger();
+    EXPECT_FALSE(Command("aSetValue")->isEnabled());
+    EXPECT_TRUE(Command("aEditEntry")->isEnabled());
+}
+
+} // namespace
