@@ -95,8 +95,8 @@ using TXMLVisualizerNotifyEvent = std::function<void(TXMLVisualizer* Sender)>;
 // document's root. The diagram is shown on a paint box, whose pixels are the diagram's.
 //
 // A pass records its drawing steps instead of keeping the picture's pixels, and a repaint
-// replays those that reach the repainted part: a diagram a million pixels wide costs its
-// steps, not its area.
+// replays those that show in the repainted part, giving the pixels the whole picture
+// would have there: a diagram a million pixels wide costs its steps, not its area.
 class TXMLVisualizer : public QObject {
     Q_OBJECT
 
@@ -198,7 +198,8 @@ public:
     // origin stands at the picture's top-left corner. Leaves what lies outside the
     // picture untouched.
     void PaintPicture(QPainter& painter, const QRect& area) const;
-    // The part `area` of the picture as an image, `area`'s top-left corner at (0, 0).
+    // The part `area` of the picture as an image, `area`'s top-left corner at (0, 0);
+    // transparent where it lies outside the picture.
     QImage PictureImage(const QRect& area) const;
     // The whole picture as an image.
     QImage PictureImage() const;
