@@ -227,7 +227,8 @@ bool TfrmXMLDialog::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == lvxml && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        // The Enter that ends an in-place rename comes up from the editor: not ours.
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && lvxml->hasFocus()) {
             Guarded([this] { aSetValueExecute(); });
             return true;
         }

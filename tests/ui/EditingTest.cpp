@@ -206,6 +206,7 @@ TEST_F(Editing, DoubleClickAndEnterInTheListOpenTheirDialogs)
     QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, at);
     EXPECT_TRUE(edit.Answered());
 
+    SelectRow(0);
     TModalAnswer input = InputAnswer(QStringLiteral("11"));
     TModalAnswer yes(QStringLiteral("Yes"));
     QTest::keyClick(List(), Qt::Key_Return);
@@ -314,7 +315,8 @@ TEST_F(Editing, RenamingARowInPlaceTurnsBlanksIntoUnderscoresAndKeepsTheValue)
     editor->selectAll();
     QTest::keyClicks(editor, QStringLiteral("new name"));
     QTest::keyClick(editor, Qt::Key_Return);
-    EXPECT_EQ(Entries(Item({0})), "width=10\r\nnew_name=5\r\nSize=1\r\nsize=2\r\n");
+    EXPECT_TRUE(WaitFor([this] { return Entries(Item({0})) == "width=10\r\nnew_name=5\r\nSize=1\r\nsize=2\r\n"; }));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the Enter that ends the edit opens nothing";
     EXPECT_EQ(Rows()[1], QStringLiteral("new_name"));
     EXPECT_EQ(Rows(1)[1], QStringLiteral("5"));
     EXPECT_TRUE(Command("asave")->isEnabled());

@@ -53,7 +53,6 @@ protected:
         Window = std::make_unique<TfrmXMLDialog>(arguments);
         Window->show();
         Window->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(Window.get()));
         EXPECT_TRUE(WaitFor([this] { return Tree()->model()->rowCount() > 0 || QApplication::activeModalWidget(); }));
         return *Window;
     }
