@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "SelvaneApplication.h"
 #include "XMLItemPath.h"
 #include "XMLTreeModel.h"
 
@@ -61,9 +62,13 @@ void TfrmXMLDialog::TimerUpdateTimer()
     try {
         Refresh();
         TimerUpdate->start();
-    } catch (const std::exception&) {
-        // Only a failed save in answer to the save question comes here: play mode ends.
+        // What the tick did saw the timer off; the commands follow play mode again.
+        UpdateActions();
+    } catch (const std::exception& error) {
+        // Only a failed save in answer to the save question comes here: play mode ends,
+        // and the user who answered Yes learns that nothing was saved.
         FUpdating = false;
         UpdateActions();
+        ShowException(QString::fromUtf8(error.what()));
     }
 }

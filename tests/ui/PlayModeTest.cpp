@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QProcess>
+
+#include <filesystem>
+#include <optional>
+
+#include "MainWindowFixture.h"
+
+namespace {
+
+std::string WithB(std::string_view b)
+{
+    return "<?xml version=\"1.0\" encoding=\"ISO8859-1\" ?>\r\n<A>\r\n  " + std::string(b) + "\r\n  <C/>\r\n</A>\r\n";
+}
+
+class PlayMode : public MainWindow {
+protected:
+    void SetUp() override
+    {
+        TProgramSetup("Software\\Velmarco\\XML").WriteString("Item", "A.B.width");
+        Open({FileName});
+        // The stored pick is dropped with a file on the command line; pick it again.
+        ClickNode(Node({0}));
+        ClickRow(0);
+        ASSERT_EQ(Result(), QStringLiteral("A.B.width"));
+    }
+    // Another program replaces the file, as editors do: a new file renamed over it.
+    void Rewrite(const std::string& text) const
+    {
+        const std::string next = Folder.Write("next.xml", text).string();
+        ASSERT_EQ(QProcess::execute(QStringLiteral("/bin/mv"), {QString::fromStdString(next), FileName}), 0);
+    }
+    QString Value(int row) const { return List()->model()->index(row, 1).data().toString(); }
+    void Play()
+    {
+        Command("aPlay")->trigger();
+        ASSERT_TRUE(Command("aStop")->isEnabled());
+    }
+};
+
+TEST_F(PlayMode, ValueWrittenByAnotherProgramShowsWithinASecondOnTheSameRow)
+{
+    Play();
+    Rewrite(WithB("<B width=\"20\" height=\"5\"/>"));
+    EXPECT_TRUE(WaitFor([this] { return Value(0) == QStringLiteral("20"); }, 1500));
+    EXPECT_EQ(CurrentNodeText(), QStringLiteral("B"));
+    EXPECT_EQ(CurrentRowName(), QStringLiteral("width"));
+    EXPECT_EQ(Result(), QStringLiteral("A.B.width"));
+    EXPECT_FALSE(Command("asave")->isEnabled());
+}
+
+TEST_F(PlayMode, RenamedItemLeavesNoNodeSelectedAndKeepsTheResult)
+{
+    Play();
+    Rewrite(WithB("<Z width=\"10\" height=\"5\"/>"));
+    EXPECT_TRUE(WaitFor([this] { return Node({0}).data().toString() == QStringLiteral("Z"); }, 1500));
+    EXPECT_FALSE(Tree()->currentIndex().isValid());
+    EXPECT_EQ(List()->model()->rowCount(), 0);
+    EXPECT_EQ(Result(), QStringLiteral("A.B.width"));
+}
+
+TEST_F(PlayMode, DeletedFileKeepsTheViewsAndReportsNothing)
+{
+    Play();
+    std::filesystem::remove(File);
+    QTest::qWait(1200);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(CurrentNodeText(), QStringLiteral("B"));
+    EXPECT_EQ(Value(0), QStringLiteral("10"));
+    EXPECT_TRUE(Command("aStop")->isEnabled());
+}
+
+TEST_F(PlayMode, SetValueIsSavedWhenTheNextTickAsksAndYesIsAnswered)
+{
+    Play();
+    QTest::qWait(600);
+    TModalAnswer input(TDialogNamed{QStringLiteral("InputBox")}, [](QWidget* box) {
+        box->findChild<QLineEdit*>(QStringLiteral("Edit"))->setText(QStringLiteral("42"));
+        box->findChild<QAbstractButton*>(QStringLiteral("OK"))->click();
+    });
+    TModalAnswer change(QStringLiteral("Yes"));
+    List()->setFocus();
+    QTest::keyClick(List(), Qt::Key_Return);
+    ASSERT_TRUE(change.Answered());
+    TModalAnswer save(QStringLiteral("Yes"));
+    EXPECT_TRUE(WaitFor([&] { return save.Answered(); }, 1500));
+    EXPECT_EQ(save.Text(), QStringLiteral("The code was modified. Do you want to save the changes?"));
+    EXPECT_TRUE(WaitFor([this] { return !Command("asave")->isEnabled(); }));
+    EXPECT_NE(TTempFolder::Read(File).find("width=\"42\""), std::string::npos);
+    EXPECT_EQ(Value(0), QStringLiteral("42"));
+    EXPECT_TRUE(Command("aStop")->isEnabled());
+}
+
+TEST_F(PlayMode, SetValueIsLostWhenTheNextTickAsksAndNoIsAnswered)
+{
+    Play();
+    QTest::qWait(600);
+    TModalAnswer input(TDialogNamed{QStringLiteral("InputBox")}, [](QWidget* box) {
+        box->findChild<QLineEdit*>(QStringLiteral("Edit"))->setText(QStringLiteral("42"));
+        box->findChild<QAbstractButton*>(QStringLiteral("OK"))->click();
+    });
+    TModalAnswer change(QStringLiteral("Yes"));
+    QTest::keyClick(List(), Qt::Key_Return);
+    ASSERT_EQ(Value(0), QStringLiteral("42"));
+    TModalAnswer save(QStringLiteral("No"));
+    EXPECT_TRUE(WaitFor([&] { return save.Answered(); }, 1500));
+    EXPECT_TRUE(WaitFor([this] { return Value(0) == QStringLiteral("10"); }));
+    EXPECT_EQ(TTempFolder::Read(File), Document);
+}
+
+// The folder is gone when the tick's save question is answered Yes: play mode ends, the
+// failure is shown, and the change stays in the window.
+TEST_F(PlayMode, FailedSaveAtATickEndsPlayModeAndSaysSo)
+{
+    Play();
+    QTest::qWait(600);
+    std::filesystem::remove_all(Folder.Path() / "doc.xml");
+    std::filesystem::create_directory(Folder.Path() / "doc.xml");
+    Window->XML.Root()->Items(1)->SetName("D");
+    TModalAnswer save(QStringLiteral("Yes"));
+    TModalAnswer error(QStringLiteral("OK"));
+    EXPECT_TRUE(WaitFor([&] { return error.Answered(); }, 1500));
+    EXPECT_EQ(error.Title(), QStringLiteral("Error"));
+    EXPECT_TRUE(error.Text().startsWith(QStringLiteral("Cannot create file"))) << error.Text().toStdString();
+    EXPECT_FALSE(Command("aStop")->isEnabled());
+    EXPECT_TRUE(Command("aPlay")->isEnabled());
+    EXPECT_TRUE(Command("asave")->isEnabled());
+    EXPECT_EQ(Window->XML.Root()->Items(1)->Name(), "D");
+}
+
+TEST_F(PlayMode, CancelOnTheSaveQuestionKeepsPlayModeOff)
+{
+    Window->XML.Root()->Items(1)->SetName("D");
+    TModalAnswer cancel(QStringLiteral("Cancel"));
+    Command("aPlay")->trigger();
+    EXPECT_TRUE(cancel.Answered());
+    EXPECT_FALSE(Command("aStop")->isEnabled());
+    EXPECT_TRUE(Command("aPlay")->isEnabled());
+    EXPECT_TRUE(Command("asave")->isEnabled());
+}
+
+TEST_F(PlayMode, RefreshReadsTheFileOnceWhenPlayIsOff)
+{
+    Rewrite(WithB("<B width=\"7\"/>"));
+    QTest::qWait(600);
+    EXPECT_EQ(Value(0), QStringLiteral("10")) << "no timer while play mode is off";
+    Command("aRefresh")->trigger();
+    EXPECT_EQ(Value(0), QStringLiteral("7"));
+    EXPECT_EQ(CurrentRowName(), QStringLiteral("width"));
+}
+
+// Another program writes the file in small pieces, over and over, while the window
+// watches: every reload that catches it half written must leave the views on living
+// items, and the final state shows the whole file.
+TEST_F(PlayMode, FileRewrittenInPiecesNeverLeavesTheViewsOnDestroyedItems)
+{
+    std::string big = "<?xml version=\"1.0\" encoding=\"ISO8859-1\" ?>\r\n<A>\r\n  <B width=\"10\" height=\"5\">\r\n";
+    for (int i = 0; i < 3000; ++i)
+        big += "    <I" + std::to_string(i) + " v=\"" + std::to_string(i) + "\"/>\r\n";
+    big += "  </B>\r\n  <C/>\r\n</A>\r\n";
+    const std::string source = Folder.Write("big.xml", big).string();
+    Play();
+    QProcess writer;
+    // Most of the time the file holds only a part of the document, cut anywhere, or
+    // the document twice, which the loader refuses after reading the first.
+    writer.start(QStringLiteral("/bin/bash"),
+                 {QStringLiteral("-c"), QStringLiteral("for n in $(seq 25); do head -c $((RANDOM * 3)) '%1' > '%2'; sleep 0.1; "
+                                                       "cat '%1' '%1' > '%2'; sleep 0.1; cat '%1' > '%2'; sleep 0.02; done")
+                                            .arg(QString::fromStdString(source), FileName)});
+    ASSERT_TRUE(writer.waitForStarted());
+    while (writer.state() != QProcess::NotRunning) {
+        QTest::qWait(20);
+        // Touch what the views hold.
+        if (Tree()->currentIndex().isValid())
+            (void)Result();
+        Tree()->viewport()->repaint();
+        List()->viewport()->repaint();
+    }
+    EXPECT_EQ(writer.exitCode(), 0);
+    EXPECT_TRUE(WaitFor([this] { return Tree()->model()->rowCount(Node({0})) == 3000; }, 3000));
+    EXPECT_EQ(CurrentNodeText(), QStringLiteral("B"));
+    EXPECT_EQ(CurrentRowName(), QStringLiteral("width"));
+    Command("aStop")->trigger();
+}
+
+} // namespace
