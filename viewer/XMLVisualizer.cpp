@@ -12,7 +12,6 @@
 #include <QPainter>
 
 #include "CodePage.h"
-#include "DocumentText.h"
 #include "ECXMLParser.h"
 
 namespace {
@@ -32,7 +31,8 @@ QString NameText(std::string_view text)
     const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (ascii)
         return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-    return FromDocumentText(text);
+    const std::u16string wide = Cp1252ToUtf16(text);
+    return QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size()));
 }
 
 bool Intersects(const TRect& a, const TRect& b)
