@@ -27,10 +27,12 @@
 #include "DocumentText.h"
 #include "MatchMask.h"
 #include "MessageForm.h"
+#include "PaintBox.h"
 #include "SelvaneApplication.h"
 #include "XMLItemPath.h"
 #include "XMLParamModel.h"
 #include "XMLTreeModel.h"
+#include "XMLVisualizer.h"
 
 namespace {
 
@@ -340,10 +342,11 @@ void TfrmXMLDialog::CreateControls()
     sbXML->setObjectName(QStringLiteral("sbXML"));
     sbXML->setBackgroundRole(QPalette::Base);
     sbXML->setStyleSheet(QStringLiteral("QScrollArea#sbXML, QWidget#pbXML { background: white; }"));
-    pbXML = new QWidget;
+    pbXML = new TPaintBox;
     pbXML->setObjectName(QStringLiteral("pbXML"));
     pbXML->resize(176, 150);
     sbXML->setWidget(pbXML);
+    pbXML->OnMouseDown = [this](QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int X, int Y) { pbXMLMouseDown(X, Y); };
     viewerLayout->addWidget(sbXML);
     PageControl1->addTab(tsViewer, QStringLiteral("Viewer"));
     Splitter1->setStretchFactor(1, 1);
@@ -359,6 +362,27 @@ void TfrmXMLDialog::CreateControls()
     StatusBar1->addWidget(FStatusPanel, 1);
     layout->addWidget(StatusBar1);
 
+    // The diagram of the working document, coloured by the sets the document holds.
+    Vis = new TXMLVisualizer(this);
+    Vis->setObjectName(QStringLiteral("Vis"));
+    Vis->SetXMLParser(&XML);
+    Vis->SetXMLColors(&XML);
+    Vis->SetPaintBox(pbXML);
+    Vis->SetRowHeight(70);
+    Vis->SetColWidth(100);
+    Vis->SetDefaultColorName("BorderColor");
+    Vis->SetDefaultBorder(clBlack);
+    Vis->SetDefaultBackground(clAqua);
+    Vis->SetDefaultFont(clBlack);
+    Vis->SetBackgroundColor(clWhite);
+    Vis->SetBorderColorName("BorderColor");
+    Vis->SetBackgroundColorName("BackgroundColor");
+    Vis->SetFontColorName("FontColor");
+    Vis->SetItemColorName("ColorCode");
+    Vis->SetConnectionLineName("ConnectionLine");
+    Vis->SetSelectedColorSet("BorderColor");
+    Vis->SetRedrawOnSelectChanged(true);
+
     TimerUpdate = new QTimer(this);
     TimerUpdate->setObjectName(QStringLiteral("TimerUpdate"));
     TimerUpdate->setInterval(500);
@@ -366,6 +390,7 @@ void TfrmXMLDialog::CreateControls()
 
     connect(tvXML->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { Guarded([this] { tvXMLChange(); }); });
     connect(tvXML, &QTreeView::clicked, this, [this] { tvXMLClick(); });
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) { Guarded([&] { PageControl1Change(index); }); });
     connect(tvXML, &QTreeView::customContextMenuRequested, this, [this](const QPoint& at) {
         const QModelIndex index = tvXML->indexAt(at);
         if (index.isValid())
@@ -435,9 +460,12 @@ void TfrmXMLDialog::LoadDocument()
         FParamModel->SetRows({});
         XML.Clear();
         XMLGhost.Clear();
+        // The clear destroyed every item but the root, the current one among them.
+        FCurrentItem = nullptr;
         if (!FSource.isEmpty()) {
             const std::filesystem::path file = FSource.toStdU16String();
             XML.LoadFromFile(file);
+            VisSelectItem(XML.Root());
             XMLGhost.LoadFromFile(file);
             FCurrentItem = FindItemByPath(&XML, FItemPath);
         }
@@ -464,6 +492,8 @@ void TfrmXMLDialog::LoadDocument()
 
 void TfrmXMLDialog::RebuildTree(TXMLItem* keep)
 {
+    // Every change that may destroy items comes here, a load that failed half way too.
+    FDiagramOutdated = true;
     tvXML->setUpdatesEnabled(false);
     if (!keep)
         keep = FTreeModel->ItemOf(tvXML->currentIndex());
@@ -577,6 +607,8 @@ void TfrmXMLDialog::tvXMLChange()
         FParamName.clear();
         FItemPath.clear();
         FCurrentItem = FTreeModel->ItemOf(node);
+        if (ViewerShowing())
+            VisSelectItem(FCurrentItem);
         std::vector<const TXMLItem*> chain;
         for (QModelIndex at = node; at.isValid(); at = at.parent())
             chain.push_back(FTreeModel->ItemOf(at));
@@ -620,4 +652,70 @@ void TfrmXMLDialog::XMLItemChanged()
 {
     FModified = true;
     RebuildTree();
+}
+
+bool TfrmXMLDialog::ViewerShowing() const { return PageControl1->currentIndex() == 1; }
+
+void TfrmXMLDialog::PageControl1Change(int index)
+{
+    if (index != 1)
+        return;
+    VisSelectItem(FCurrentItem);
+    VisRedraw();
+}
+
+void TfrmXMLDialog::pbXMLMouseDown(int X, int Y)
+{
+    try {
+        // The diagram is not told when items are destroyed. Before a hit test its
+        // selection must be an item of the tree, and its boxes those of the tree as it is.
+        TXMLItem* selected = Vis->SelectedItem();
+        if (FDiagramOutdated || (selected && !FindItemNode(selected).isValid()))
+            VisSelectItem(SelectedItem());
+        TXMLItem* item = Vis->ItemAt(X, Y);
+        if (!item)
+            return;
+        VisSelectItem(item);
+        tvXML->setCurrentIndex(FindItemNode(item));
+        tvXML->viewport()->update();
+    } catch (const std::exception&) {
+        // A press on the diagram reports nothing; the views keep what they reached.
+    }
+}
+
+void TfrmXMLDialog::VisSelectItem(TXMLItem* item)
+{
+    DrawDiagram([&] { Vis->SelectItem(item); });
+}
+
+void TfrmXMLDialog::VisRedraw()
+{
+    // After a rebuild the diagram's selection may be gone: it takes the tree's.
+    if (FDiagramOutdated)
+        VisSelectItem(SelectedItem());
+    else
+        DrawDiagram([this] { Vis->Redraw(); });
+}
+
+void TfrmXMLDialog::DrawDiagram(const std::function<void()>& pass)
+{
+    // The tree rebuilt inside a pass selects its node again, which would start a pass
+    // inside this one; the selection has not changed, so that one is left out.
+    if (FDrawingDiagram)
+        return;
+    FDrawingDiagram = true;
+    struct TDone {
+        bool& drawing;
+        ~TDone() { drawing = false; }
+    } done{FDrawingDiagram};
+    FDiagramOutdated = false;
+    pass();
+    // A colour set that lacks an entry gains it during the pass, which marks the
+    // document modified and shows the entry in the tree; one more pass draws its box as
+    // well. A set gains each entry once, so this ends; should it not, the next press
+    // draws again.
+    for (int again = 0; FDiagramOutdated && again < 3; ++again) {
+        FDiagramOutdated = false;
+        Vis->Redraw();
+    }
 }

@@ -28,8 +28,10 @@ class QTableView;
 class QTimer;
 class QToolBar;
 class QTreeView;
+class TPaintBox;
 class TXMLParamModel;
 class TXMLTreeModel;
+class TXMLVisualizer;
 
 // The selection dialog: the document's items as a tree, the current item's parameters
 // as a list, and the dotted name of the pick as its result.
@@ -90,6 +92,17 @@ private:
     void UpdateHint(const QString& hint);
     void WriteSettings();
 
+    // Diagram.
+    void PageControl1Change(int index);
+    void pbXMLMouseDown(int X, int Y);
+    // Whether page 1, "Viewer", is the shown page.
+    bool ViewerShowing() const;
+    // Vis.SelectItem and Vis.Redraw. A pass may add missing colour entries to the
+    // document, whose rebuild of the tree must not start another pass inside it.
+    void VisSelectItem(TXMLItem* item);
+    void VisRedraw();
+    void DrawDiagram(const std::function<void()>& pass);
+
     // File commands.
     void aSelectServerExecute();
     void aNewFileExecute();
@@ -149,6 +162,11 @@ private:
     bool FUseFullItem = false;
     bool FAccepted = false;
     bool FShown = false;
+    // A pass of the diagram is running.
+    bool FDrawingDiagram = false;
+    // The tree has been rebuilt since the diagram's last pass: items the diagram knows,
+    // its selection among them, may have been destroyed.
+    bool FDiagramOutdated = false;
     QStringList FArguments;
     std::unique_ptr<TProgramSetup> FSetup;
 
@@ -168,7 +186,8 @@ private:
     QTableView* lvxml;
     TXMLParamModel* FParamModel;
     QScrollArea* sbXML;
-    QWidget* pbXML;
+    TPaintBox* pbXML;
+    TXMLVisualizer* Vis;
     QStatusBar* StatusBar1;
     QLabel* FStatusPanel;
     QMenu* puXMLTree;

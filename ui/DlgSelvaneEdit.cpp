@@ -92,6 +92,8 @@ void TfrmXMLDialog::aDeleteExecute()
         FCurrentItem->Params().Delete(FParamModel->Row(row).entry);
     }
     FModified = true;
+    if (ViewerShowing())
+        VisRedraw();
     FillParamList();
     UpdateActions();
 }
@@ -112,6 +114,8 @@ void TfrmXMLDialog::aEditEntryExecute()
         item->SetName(changed);
         FModified = true;
         RebuildTree(item);
+        if (ViewerShowing())
+            VisRedraw();
         return;
     }
     TXMLItem* item = SelectedItem();
@@ -122,8 +126,12 @@ void TfrmXMLDialog::aEditEntryExecute()
     const int index = item->Params().IndexOfName(shown.name);
     QString name = FromDocumentText(shown.name);
     QString value = FromDocumentText(shown.value);
-    if (!ExecuteParamDialog(name, value, this))
+    if (!ExecuteParamDialog(name, value, this)) {
+        // Cancelled: the diagram is drawn again all the same.
+        if (ViewerShowing())
+            VisRedraw();
         return;
+    }
     const std::string newName = DocumentTextOf(name);
     const std::string newValue = DocumentTextOf(value);
     if (!Confirmed(FAskChange, QStringLiteral("Do you want change this value?")))
@@ -133,6 +141,8 @@ void TfrmXMLDialog::aEditEntryExecute()
     FParamModel->SetRow(row, newName, newValue);
     FModified = true;
     UpdateActions();
+    if (ViewerShowing())
+        VisRedraw();
 }
 
 void TfrmXMLDialog::aMoveUpExecute() { MoveEntry(tvXML->hasFocus(), -1); }
@@ -166,6 +176,8 @@ void TfrmXMLDialog::MoveEntry(bool onTree, int step)
         }
         FModified = true;
         UpdateActions();
+        if (ViewerShowing())
+            VisRedraw();
     } catch (const std::exception&) {
         MessageDialog(QStringLiteral("You cannot move this entry"), mtError, Btn(mbOK));
     }
@@ -197,6 +209,8 @@ void TfrmXMLDialog::tvXMLEdited(TXMLItem* item, const QString& text)
     const std::string name = DocumentTextOf(text);
     FCurrentItem = item;
     item->SetName(name);
+    if (ViewerShowing())
+        VisRedraw();
 }
 
 void TfrmXMLDialog::lvxmlEdited(int row, const QString& text)
