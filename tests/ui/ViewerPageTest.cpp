@@ -33,6 +33,9 @@ constexpr std::string_view IncompleteSet =
     "  <B/>\r\n"
     "</A>\r\n";
 
+// B names the set Warn, which comes before it and lacks its fill and text entries.
+constexpr std::string_view LateSet = "<A><Warn><BorderColor>FF0000</BorderColor></Warn><B><ColorCode>Warn</ColorCode></B></A>";
+
 const QRgb White = qRgb(255, 255, 255);
 const QRgb Aqua = qRgb(0, 255, 255);
 const QRgb Red = qRgb(255, 0, 0);
@@ -341,6 +344,27 @@ TEST_F(ViewerPage, MissingColourEntriesAreAddedWhenTheDiagramIsShown)
     EXPECT_EQ(PaintBox()->size(), QSize(300, 210));
     Press(Centre(fill));
     EXPECT_EQ(CurrentNodeText(), QStringLiteral("BackgroundColor"));
+}
+
+TEST_F(ViewerPage, ColourEntriesAddedLateInAPassAreDrawnAtOnce)
+{
+    ShowViewer();
+    Folder.Write("doc.xml", LateSet);
+    Window->LoadDocument();
+    TXMLItem* set = Item({0});
+    ASSERT_EQ(set->Count(), 1) << "what the load's drawing added is read over again";
+    // The program selects a node, as a press on the diagram does: one pass, in which B
+    // names Warn after Warn's entries have been drawn.
+    Tree()->setCurrentIndex(Node({1, 0}));
+    ASSERT_EQ(Vis()->SelectedItem(), Item({1, 0}));
+    ASSERT_EQ(set->Count(), 3);
+    EXPECT_TRUE(Command("asave")->isEnabled());
+    EXPECT_EQ(Centre(Box(set->Items(2))), QPoint(250, 175)) << "the text entry's box";
+    const TRect b = Box(Item({1}));
+    EXPECT_EQ(Pixel(QPoint(b.Left, b.Top)), Red) << "B outlined as Warn says";
+    EXPECT_EQ(Pixel(Inside(b)), qRgb(0, 0, 0)) << "and filled black, the empty fill entry";
+    EXPECT_EQ(Centre(Box(Item({1, 0}))), QPoint(350, 175));
+    EXPECT_EQ(Pixel(Inside(Box(Item({1, 0})))), Red);
 }
 
 } // namespace
