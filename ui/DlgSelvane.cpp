@@ -449,6 +449,8 @@ void TfrmXMLDialog::FormShow()
     else
         LoadDocument();
     FTreeActive = true;
+    // The commands follow the node the load selected.
+    UpdateActions();
 }
 
 void TfrmXMLDialog::LoadDocument()

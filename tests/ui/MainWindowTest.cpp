@@ -27,6 +27,7 @@ TEST_F(MainWindow, CommandLineFileIsLoadedAndStoredItemDropped)
     EXPECT_EQ(Node({}).data().toString(), QStringLiteral("A"));
     EXPECT_TRUE(Tree()->isExpanded(Node({})));
     EXPECT_EQ(Tree()->model()->rowCount(Node({})), 2);
+    EXPECT_TRUE(Command("aDelete")->isEnabled()) << "the commands follow the selected first node";
     EXPECT_EQ(Result(), QString());
     CloseAndDestroy();
     EXPECT_EQ(Stored("Item"), "");
