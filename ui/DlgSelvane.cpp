@@ -687,6 +687,15 @@ void TfrmXMLDialog::pbXMLMouseDown(int X, int Y)
 
 void TfrmXMLDialog::VisSelectItem(TXMLItem* item)
 {
+    // Nobody sees the diagram while the "Browser" page shows: the selection is kept and
+    // the pass waits for the page change, so loading a big document does not pay for it.
+    if (!ViewerShowing()) {
+        Vis->SetRedrawOnSelectChanged(false);
+        Vis->SelectItem(item);
+        Vis->SetRedrawOnSelectChanged(true);
+        FDiagramOutdated = true;
+        return;
+    }
     DrawDiagram([&] { Vis->SelectItem(item); });
 }
 
