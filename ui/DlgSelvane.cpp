@@ -471,7 +471,7 @@ void TfrmXMLDialog::LoadDocument()
             XMLGhost.LoadFromFile(file);
             FCurrentItem = FindItemByPath(&XML, FItemPath);
         }
-        tvXML->expandAll();
+        ExpandAll();
         FFileName = FSource;
         setWindowTitle(QStringLiteral("XML Dialog") + QStringLiteral(" : ") + FSource);
     } catch (const std::exception&) {
@@ -505,6 +505,14 @@ void TfrmXMLDialog::RebuildTree(TXMLItem* keep)
         node = FTreeModel->index(0, 0);
     tvXML->setCurrentIndex(node);
     tvXML->setUpdatesEnabled(true);
+}
+
+void TfrmXMLDialog::ExpandAll()
+{
+    // Only the nodes with children are marked; the view lays its rows out once,
+    // where expanding everything would also keep a handle on every leaf.
+    for (const QModelIndex& node : FTreeModel->ParentNodes())
+        tvXML->expand(node);
 }
 
 QModelIndex TfrmXMLDialog::FindItemNode(const TXMLItem* item) const

@@ -57,6 +57,8 @@ public:
     void FillParamList();
     void UpdateActions();
     void UpdateResult();
+    // Expands every node of the tree.
+    void ExpandAll();
     // The node of `item` in the tree, invalid when it has none.
     QModelIndex FindItemNode(const TXMLItem* item) const;
     // Asks whether to save a modified document; false keeps the window open.

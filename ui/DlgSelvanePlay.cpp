@@ -52,7 +52,7 @@ void TfrmXMLDialog::Refresh()
     else
         tvXML->selectionModel()->clear();
     FillParamList();
-    tvXML->expandAll();
+    ExpandAll();
     FUpdating = false;
 }
 

@@ -100,3 +100,12 @@ bool TXMLTreeModel::setData(const QModelIndex& index, const QVariant& value, int
     OnRename(ItemOf(index), value.toString());
     return true;
 }
+
+QModelIndexList TXMLTreeModel::ParentNodes() const
+{
+    QModelIndexList parents;
+    for (size_t node = 0; node < FNodes.size(); ++node)
+        if (FNodes[node].count > 0)
+            parents.append(IndexOfNode(static_cast<std::int32_t>(node)));
+    return parents;
+}

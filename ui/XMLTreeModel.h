@@ -26,7 +26,9 @@ public:
     TXMLItem* ItemOf(const QModelIndex& index) const;
     // The node of `item`; invalid when it has none.
     QModelIndex IndexOf(const TXMLItem* item) const;
-    // The node's text and its ancestors', top-level node first, joined by ".".
+    // Every node that has children, parents before their children.
+    QModelIndexList ParentNodes() const;
+    // The node's text and its ancestors' top-level node first, joined by ".".
     QString PathOf(const QModelIndex& index) const;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;

@@ -180,6 +180,7 @@ TEST_F(PlayMode, FileRewrittenInPiecesNeverLeavesTheViewsOnDestroyedItems)
     }
     EXPECT_EQ(writer.exitCode(), 0);
     EXPECT_TRUE(WaitFor([this] { return Tree()->model()->rowCount(Node({0})) == 3000; }, 3000));
+    EXPECT_TRUE(Tree()->isExpanded(Node({0}))) << "every node with children is expanded after a reload";
     EXPECT_EQ(CurrentNodeText(), QStringLiteral("B"));
     EXPECT_EQ(CurrentRowName(), QStringLiteral("width"));
     Command("aStop")->trigger();
