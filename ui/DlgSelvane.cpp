@@ -484,7 +484,7 @@ void TfrmXMLDialog::LoadDocument()
     }
     tvXML->setUpdatesEnabled(true);
     if (FCurrentItem) {
-        tvXML->setCurrentIndex(FindItemNode(FCurrentItem));
+        SelectNode(FindItemNode(FCurrentItem));
         FillParamList();
     }
     FModified = false;
@@ -503,8 +503,16 @@ void TfrmXMLDialog::RebuildTree(TXMLItem* keep)
     QModelIndex node = FindItemNode(keep);
     if (!node.isValid())
         node = FTreeModel->index(0, 0);
-    tvXML->setCurrentIndex(node);
+    SelectNode(node);
     tvXML->setUpdatesEnabled(true);
+}
+
+void TfrmXMLDialog::SelectNode(const QModelIndex& node)
+{
+    tvXML->setCurrentIndex(node);
+    // As a tree view does on selecting: the node's parents open and it scrolls into view.
+    if (node.isValid())
+        tvXML->scrollTo(node);
 }
 
 void TfrmXMLDialog::ExpandAll()
@@ -686,7 +694,7 @@ void TfrmXMLDialog::pbXMLMouseDown(int X, int Y)
         if (!item)
             return;
         VisSelectItem(item);
-        tvXML->setCurrentIndex(FindItemNode(item));
+        SelectNode(FindItemNode(item));
         tvXML->viewport()->update();
     } catch (const std::exception&) {
         // A press on the diagram reports nothing; the views keep what they reached.

@@ -57,6 +57,8 @@ public:
     void FillParamList();
     void UpdateActions();
     void UpdateResult();
+    // Selects `node` in the tree and shows it.
+    void SelectNode(const QModelIndex& node);
     // Expands every node of the tree.
     void ExpandAll();
     // The node of `item` in the tree, invalid when it has none.

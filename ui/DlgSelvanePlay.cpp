@@ -48,7 +48,7 @@ void TfrmXMLDialog::Refresh()
     FCurrentItem = FindItemByPath(&XML, FItemPath);
     const QModelIndex node = FindItemNode(FCurrentItem);
     if (node.isValid())
-        tvXML->setCurrentIndex(node);
+        SelectNode(node);
     else
         tvXML->selectionModel()->clear();
     FillParamList();

@@ -91,6 +91,7 @@ TEST_F(Editing, AddItemUnderANodeSelectsTheNewLastChild)
     ASSERT_EQ(Item({0})->Count(), 1);
     EXPECT_EQ(Item({0, 0})->Name(), "new_one");
     EXPECT_EQ(CurrentNodeText(), QStringLiteral("new_one"));
+    EXPECT_TRUE(Tree()->isExpanded(Node({0}))) << "the new node is shown, not hidden in a closed parent";
     EXPECT_EQ(Result(), QStringLiteral("A.B.new_one"));
     EXPECT_EQ(List()->model()->rowCount(), 0);
     EXPECT_TRUE(Command("asave")->isEnabled());
