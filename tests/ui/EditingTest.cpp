@@ -21,16 +21,6 @@ constexpr std::string_view Parameters =
     "  <D/>\r\n"
     "</A>\r\n";
 
-// Fills the input box with `text` (when given) and presses `button`.
-TModalAnswer InputAnswer(std::optional<QString> text, const char* button = "OK")
-{
-    return TModalAnswer(TDialogNamed{QStringLiteral("InputBox")}, [text, button](QWidget* box) {
-        if (text)
-            box->findChild<QLineEdit*>(QStringLiteral("Edit"))->setText(*text);
-        box->findChild<QAbstractButton*>(QString::fromUtf8(button))->click();
-    });
-}
-
 class Editing : public MainWindow {
 protected:
     void SetUp() override
@@ -56,12 +46,6 @@ protected:
             texts << List()->model()->index(row, column).data().toString();
         return texts;
     }
-    // The window takes the keys again after a dialog, as a desktop hands them back.
-    void Reactivate()
-    {
-        Window->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(Window.get()));
-    }
     // Selects node B and makes the list the active side with `row` selected.
     void SelectRow(int row)
     {
@@ -70,13 +54,6 @@ protected:
         ClickRow(row);
         List()->setFocus();
         EXPECT_TRUE(WaitFor([this] { return List()->hasFocus(); }));
-    }
-    void FocusTree(std::initializer_list<int> node)
-    {
-        Reactivate();
-        ClickNode(Node(node));
-        Tree()->setFocus();
-        EXPECT_TRUE(WaitFor([this] { return Tree()->hasFocus(); }));
     }
 };
 

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,16 @@ inline std::string Stored(const char* name)
     std::string value = "<absent>";
     TProgramSetup("Software\\Velmarco\\XML").ReadString(name, value);
     return value;
+}
+
+// Fills the input box with `text` (when given) and presses `button`.
+inline TModalAnswer InputAnswer(std::optional<QString> text, const char* button = "OK")
+{
+    return TModalAnswer(TDialogNamed{QStringLiteral("InputBox")}, [text, button](QWidget* box) {
+        if (text)
+            box->findChild<QLineEdit*>(QStringLiteral("Edit"))->setText(*text);
+        box->findChild<QAbstractButton*>(QString::fromUtf8(button))->click();
+    });
 }
 
 class MainWindow : public ::testing::Test, public TGuiFixtureBase {
@@ -82,6 +93,19 @@ protected:
     void ClickRow(int row)
     {
         QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, List()->visualRect(List()->model()->index(row, 0)).center());
+    }
+    // The window takes the keys again after a dialog, as a desktop hands them back.
+    void Reactivate()
+    {
+        Window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(Window.get()));
+    }
+    void FocusTree(std::initializer_list<int> node)
+    {
+        Reactivate();
+        ClickNode(Node(node));
+        Tree()->setFocus();
+        EXPECT_TRUE(WaitFor([this] { return Tree()->hasFocus(); }));
     }
     QString CurrentNodeText() const { return Tree()->currentIndex().data().toString(); }
     QString CurrentRowName() const

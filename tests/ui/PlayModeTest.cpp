@@ -76,10 +76,7 @@ TEST_F(PlayMode, SetValueIsSavedWhenTheNextTickAsksAndYesIsAnswered)
 {
     Play();
     QTest::qWait(600);
-    TModalAnswer input(TDialogNamed{QStringLiteral("InputBox")}, [](QWidget* box) {
-        box->findChild<QLineEdit*>(QStringLiteral("Edit"))->setText(QStringLiteral("42"));
-        box->findChild<QAbstractButton*>(QStringLiteral("OK"))->click();
-    });
+    TModalAnswer input = InputAnswer(QStringLiteral("42"));
     TModalAnswer change(QStringLiteral("Yes"));
     List()->setFocus();
     QTest::keyClick(List(), Qt::Key_Return);
@@ -97,10 +94,7 @@ TEST_F(PlayMode, SetValueIsLostWhenTheNextTickAsksAndNoIsAnswered)
 {
     Play();
     QTest::qWait(600);
-    TModalAnswer input(TDialogNamed{QStringLiteral("InputBox")}, [](QWidget* box) {
-        box->findChild<QLineEdit*>(QStringLiteral("Edit"))->setText(QStringLiteral("42"));
-        box->findChild<QAbstractButton*>(QStringLiteral("OK"))->click();
-    });
+    TModalAnswer input = InputAnswer(QStringLiteral("42"));
     TModalAnswer change(QStringLiteral("Yes"));
     QTest::keyClick(List(), Qt::Key_Return);
     ASSERT_EQ(Value(0), QStringLiteral("42"));

@@ -40,15 +40,6 @@ const QRgb White = qRgb(255, 255, 255);
 const QRgb Aqua = qRgb(0, 255, 255);
 const QRgb Red = qRgb(255, 0, 0);
 
-TModalAnswer InputAnswer(std::optional<QString> text, const char* button = "OK")
-{
-    return TModalAnswer(TDialogNamed{QStringLiteral("InputBox")}, [text, button](QWidget* box) {
-        if (text)
-            box->findChild<QLineEdit*>(QStringLiteral("Edit"))->setText(*text);
-        box->findChild<QAbstractButton*>(QString::fromUtf8(button))->click();
-    });
-}
-
 class ViewerPage : public MainWindow {
 protected:
     void SetUp() override
@@ -78,18 +69,6 @@ protected:
     {
         ClickPage(1);
         ASSERT_TRUE(WaitFor([this] { return PaintBox()->isVisible(); }));
-    }
-    void Reactivate()
-    {
-        Window->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(Window.get()));
-    }
-    void FocusTree(std::initializer_list<int> node)
-    {
-        Reactivate();
-        ClickNode(Node(node));
-        Tree()->setFocus();
-        EXPECT_TRUE(WaitFor([this] { return Tree()->hasFocus(); }));
     }
 
     // The box of `item` as the last pass placed it; an empty one when never placed.
