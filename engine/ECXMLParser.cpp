@@ -201,7 +201,8 @@ namespace {
 // Replaces the four entities and, in parameter values, the two character references
 // that keep a value's line breaks, appending to `out`. One pass, so "&amp;lt;" gives
 // "&lt;".
-void DecodeInto(std::string_view text, bool lineBreaks, std::string& out)
+template <class TString>
+void DecodeInto(std::string_view text, bool lineBreaks, TString& out)
 {
     struct Entity {
         std::string_view text;
@@ -324,14 +325,14 @@ void TXMLParamParser::Parse(std::string_view tagText, TXMLParams& params)
 
     // Distinct names, the usual case: each entry's value depends on that entry alone, and
     // an empty one removes it.
-    std::vector<std::string> kept;
+    auto& kept = params.FEntries;
     kept.reserve(FEntries.size());
     for (size_t i = 0; i < FEntries.size(); ++i) {
         const std::string_view name = FNames[i];
         const std::string_view value = Unquoted(FEntries[i].substr(name.size() + 1));
         if (value.empty())
             continue;
-        std::string& entry = kept.emplace_back();
+        std::pmr::string& entry = kept.emplace_back();
         entry.reserve(name.size() + 1 + value.size());
         entry.append(name).append(1, '=');
         if (value.find('&') == std::string_view::npos)
@@ -339,7 +340,6 @@ void TXMLParamParser::Parse(std::string_view tagText, TXMLParams& params)
         else
             DecodeInto(value, true, entry);
     }
-    params.Assign(std::move(kept));
 }
 
 void TXMLParamParser::ParseByName(TXMLParams& params) const
@@ -396,12 +396,9 @@ void TXMLParamParser::ParseByName(TXMLParams& params) const
         if (first <= k)
             ++k;
     }
-    std::vector<std::string> kept;
-    kept.reserve(entries.size());
     for (size_t i = 0; i < entries.size(); ++i)
         if (!removed[i])
-            kept.push_back(std::move(entries[i]));
-    params.Assign(std::move(kept));
+            params.Add(entries[i]);
 }
 
 void ParseParams(std::string_view tagText, TXMLParams& params) { TXMLParamParser().Parse(tagText, params); }
@@ -410,7 +407,7 @@ std::string DecodeText(std::string_view text) { return Decode(text, false); }
 
 std::string DecodeParamValue(std::string_view text) { return Decode(text, true); }
 
-TECXMLParser::TECXMLParser() : FRoot(std::make_unique<TXMLItem>(this)) {}
+TECXMLParser::TECXMLParser() : FRoot(std::make_unique<TXMLItem>(this, &FMemory)) {}
 
 TECXMLParser::~TECXMLParser() = default;
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "XMLArena.h"
 #include "XMLItem.h"
 
 class TECXMLParser;
@@ -76,6 +77,8 @@ private:
     void Raise(const TNotifyEvent& after);
     void WriteDocument(std::ostream& stream, bool styleSheetFile);
 
+    // The tree's memory, declared first so that it outlives the tree.
+    TXMLArena FMemory;
     std::unique_ptr<TXMLItem> FRoot;
     std::string FStyleSheet;
 };

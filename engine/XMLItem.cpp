@@ -5,7 +5,10 @@
 #include "CodePage.h"
 
 
-TXMLItem::TXMLItem(TECXMLParser* document) : FDocument(document) {}
+TXMLItem::TXMLItem(TECXMLParser* document, std::pmr::memory_resource* memory)
+    : FParams(memory), FChildren(memory), FDocument(document)
+{
+}
 
 TXMLItem::~TXMLItem()
 {
@@ -41,17 +44,20 @@ void TXMLItem::DestroySubtrees(std::vector<TXMLItem*> items)
         items.pop_back();
         items.insert(items.end(), item->FChildren.begin(), item->FChildren.end());
         item->FChildren.clear();
-        delete item;
+        std::pmr::memory_resource* memory = item->Memory();
+        item->~TXMLItem();
+        memory->deallocate(item, sizeof(TXMLItem), alignof(TXMLItem));
     }
 }
 
 void TXMLItem::Clear()
 {
     FNotify = false;
-    std::vector<TXMLItem*> children;
-    children.swap(FChildren);
+    std::vector<TXMLItem*> children(FChildren.begin(), FChildren.end());
+    FChildren = std::pmr::vector<TXMLItem*>(Memory());
     DestroySubtrees(std::move(children));
-    FParams.Clear();
+    // Gives the list's storage back too, so that a cleared document holds no memory.
+    FParams = TXMLParams(Memory());
     SetName(std::string());
     SetValue(std::string());
     FNotify = true;
@@ -59,9 +65,16 @@ void TXMLItem::Clear()
 
 TXMLItem* TXMLItem::New()
 {
-    auto* child = new TXMLItem(FDocument);
+    std::pmr::memory_resource* memory = Memory();
+    auto* child = new (memory->allocate(sizeof(TXMLItem), alignof(TXMLItem))) TXMLItem(FDocument, memory);
     child->FParent = this;
-    FChildren.push_back(child);
+    try {
+        FChildren.push_back(child);
+    } catch (...) {
+        child->~TXMLItem();
+        memory->deallocate(child, sizeof(TXMLItem), alignof(TXMLItem));
+        throw;
+    }
     Changed();
     return child;
 }

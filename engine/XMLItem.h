@@ -2,6 +2,7 @@
 
 #include <iosfwd>
 #include <memory>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,8 +22,10 @@ public:
 // direct edits of Params, Move and the flags report nothing.
 class TXMLItem {
 public:
-    // A root item; children are made only by New.
-    explicit TXMLItem(TECXMLParser* document = nullptr);
+    // A root item; children are made only by New, in the root's memory, which must
+    // outlive the tree.
+    explicit TXMLItem(TECXMLParser* document = nullptr,
+                      std::pmr::memory_resource* memory = std::pmr::get_default_resource());
     // Destroys the whole subtree (without recursion) and the layout record.
     ~TXMLItem();
     TXMLItem(const TXMLItem&) = delete;
@@ -84,12 +87,13 @@ public:
 private:
     friend class TXMLLoader;
 
+    std::pmr::memory_resource* Memory() const { return FChildren.get_allocator().resource(); }
     static void DestroySubtrees(std::vector<TXMLItem*> items);
 
     std::string FValue;
     std::string FName;
     TXMLParams FParams;
-    std::vector<TXMLItem*> FChildren;
+    std::pmr::vector<TXMLItem*> FChildren;
     TXMLItem* FParent = nullptr;
     TECXMLParser* FDocument = nullptr;
     std::unique_ptr<TXMLLayoutRecord> FLayoutRecord;

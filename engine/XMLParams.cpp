@@ -23,16 +23,16 @@ void TXMLParams::CheckIndex(int index, int limit) const
         throw EListError(index);
 }
 
-const std::string& TXMLParams::Strings(int index) const
+std::string_view TXMLParams::Strings(int index) const
 {
     CheckIndex(index, Count());
     return FEntries[index];
 }
 
-void TXMLParams::SetStrings(int index, std::string entry)
+void TXMLParams::SetStrings(int index, std::string_view entry)
 {
     CheckIndex(index, Count());
-    FEntries[index] = std::move(entry);
+    FEntries[index] = entry;
 }
 
 std::string_view TXMLParams::Names(int index) const
@@ -43,9 +43,9 @@ std::string_view TXMLParams::Names(int index) const
 
 std::string_view TXMLParams::ValueFromIndex(int index) const
 {
-    const std::string& entry = Strings(index);
+    const std::string_view entry = Strings(index);
     const size_t eq = entry.find('=');
-    return eq == std::string::npos ? std::string_view() : std::string_view(entry).substr(eq + 1);
+    return eq == std::string_view::npos ? std::string_view() : entry.substr(eq + 1);
 }
 
 int TXMLParams::IndexOfName(std::string_view name) const
@@ -80,7 +80,8 @@ void TXMLParams::SetValue(std::string_view name, std::string_view value)
             FEntries.erase(FEntries.begin() + i);
         return;
     }
-    std::string entry;
+    // Built aside: name and value may be views into this very list.
+    std::pmr::string entry(FEntries.get_allocator());
     entry.reserve(name.size() + 1 + value.size());
     entry.append(name).append(1, '=').append(value);
     if (i >= 0)
@@ -92,7 +93,7 @@ void TXMLParams::SetValue(std::string_view name, std::string_view value)
 std::string TXMLParams::Text() const
 {
     std::string text;
-    for (const std::string& entry : FEntries)
+    for (const std::pmr::string& entry : FEntries)
         text.append(entry).append("\r\n");
     return text;
 }
@@ -113,12 +114,13 @@ void TXMLParams::SetText(std::string_view text)
     }
 }
 
-void TXMLParams::Add(std::string entry) { FEntries.push_back(std::move(entry)); }
+// Add and Insert copy the entry first: it may be a view into this very list.
+void TXMLParams::Add(std::string_view entry) { FEntries.push_back(std::pmr::string(entry, FEntries.get_allocator())); }
 
-void TXMLParams::Insert(int index, std::string entry)
+void TXMLParams::Insert(int index, std::string_view entry)
 {
     CheckIndex(index, Count() + 1);
-    FEntries.insert(FEntries.begin() + index, std::move(entry));
+    FEntries.insert(FEntries.begin() + index, std::pmr::string(entry, FEntries.get_allocator()));
 }
 
 void TXMLParams::Delete(int index)
@@ -131,7 +133,7 @@ void TXMLParams::Move(int curIndex, int newIndex)
 {
     CheckIndex(curIndex, Count());
     CheckIndex(newIndex, Count());
-    std::string entry = std::move(FEntries[curIndex]);
+    std::pmr::string entry = std::move(FEntries[curIndex]);
     FEntries.erase(FEntries.begin() + curIndex);
     FEntries.insert(FEntries.begin() + newIndex, std::move(entry));
 }

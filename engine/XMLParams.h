@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -7,14 +8,19 @@
 // The parameter list of an item: ordered "name=value" entries. The name is the text
 // before an entry's first "="; an entry without "=" has no name and matches no lookup.
 // Lookups compare names without regard to letter case and take the first match.
-// Edits here notify nobody.
+// Edits here notify nobody. The entries live in the memory given at construction (an
+// item's list in its document's memory).
 class TXMLParams {
 public:
+    TXMLParams() = default;
+    explicit TXMLParams(std::pmr::memory_resource* memory) : FEntries(memory) {}
+
     int Count() const { return static_cast<int>(FEntries.size()); }
-    // The entry at an index; outside 0..Count-1 fails with "List index out of bounds (%d)".
-    const std::string& Strings(int index) const;
+    // The entry at an index, valid until the list changes; outside 0..Count-1 fails with
+    // "List index out of bounds (%d)".
+    std::string_view Strings(int index) const;
     // Replaces the entry at an index.
-    void SetStrings(int index, std::string entry);
+    void SetStrings(int index, std::string_view entry);
     // The name of the entry at an index: the text before its first "=", or empty.
     std::string_view Names(int index) const;
     // The text after the entry's first "=", or empty when it has none.
@@ -37,18 +43,18 @@ public:
     // a line break at the very end adds no empty entry.
     void SetText(std::string_view text);
 
-    void Add(std::string entry);
-    // Replaces all entries.
-    void Assign(std::vector<std::string> entries) { FEntries = std::move(entries); }
+    void Add(std::string_view entry);
     // Inserts at 0..Count.
-    void Insert(int index, std::string entry);
+    void Insert(int index, std::string_view entry);
     void Delete(int index);
     // Moves the entry at `curIndex` to `newIndex`; the entries between shift by one.
     void Move(int curIndex, int newIndex);
     void Clear() { FEntries.clear(); }
 
 private:
+    friend class TXMLParamParser;
+
     void CheckIndex(int index, int limit) const;
 
-    std::vector<std::string> FEntries;
+    std::pmr::vector<std::pmr::string> FEntries;
 };

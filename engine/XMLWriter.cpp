@@ -67,9 +67,9 @@ void TXMLWriter::PutTagText(const TXMLItem& item)
     FNamed.clear();
     int emptyName = -1;
     for (int i = 0; i < count; ++i) {
-        const std::string& entry = params.Strings(i);
+        const std::string_view entry = params.Strings(i);
         const size_t equals = entry.find('=');
-        if (equals == std::string::npos)
+        if (equals == std::string_view::npos)
             continue;
         if (equals == 0 && emptyName < 0)
             emptyName = i;

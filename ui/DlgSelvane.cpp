@@ -544,13 +544,13 @@ void TfrmXMLDialog::FillParamList()
         const TXMLParams& params = FCurrentItem->Params();
         rows.reserve(static_cast<size_t>(params.Count()));
         for (int i = 0; i < params.Count(); ++i) {
-            const std::string& entry = params.Strings(i);
+            const std::string_view entry = params.Strings(i);
             const std::string_view name = params.Names(i);
             // The value is the text from the second character after the name on.
             const size_t from = name.size() + 1;
             if (filtered && (!patternStorable || !MatchMask(pattern, AsciiUpper(name))))
                 continue;
-            rows.push_back({std::string(name), from < entry.size() ? entry.substr(from) : std::string(), i});
+            rows.push_back({std::string(name), std::string(from < entry.size() ? entry.substr(from) : std::string_view()), i});
             if (name == FParamName)
                 selected = static_cast<int>(rows.size()) - 1;
         }

@@ -1,0 +1,121 @@
+#include "XMLArena.h"
+
+#include <new>
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SELVANE_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define SELVANE_ASAN 1
+#endif
+#ifdef SELVANE_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
+namespace {
+
+// Under AddressSanitizer a block is poisoned while it is not handed out, so that a use
+// of a destroyed item is reported as it would be with the heap.
+#ifdef SELVANE_ASAN
+void Poison(void* block, size_t size) { ASAN_POISON_MEMORY_REGION(block, size); }
+void Unpoison(void* block, size_t size) { ASAN_UNPOISON_MEMORY_REGION(block, size); }
+#else
+void Poison(void*, size_t) {}
+void Unpoison(void*, size_t) {}
+#endif
+
+constexpr size_t Header = alignof(std::max_align_t);
+
+size_t ClassOf(size_t bytes) { return (bytes + TXMLArena::Granule - 1) / TXMLArena::Granule - 1; }
+
+bool Served(size_t bytes, size_t alignment)
+{
+    return bytes > 0 && bytes <= TXMLArena::MaxBlock && alignment <= TXMLArena::Granule;
+}
+
+} // namespace
+
+TXMLArena::~TXMLArena() { ReleaseChunks(); }
+
+void* TXMLArena::do_allocate(size_t bytes, size_t alignment)
+{
+    if (!Served(bytes, alignment))
+        return std::pmr::new_delete_resource()->allocate(bytes, alignment);
+    const size_t sizeClass = ClassOf(bytes);
+    void* block;
+    if (TFreeBlock* free = FFree[sizeClass]) {
+        Unpoison(free, (sizeClass + 1) * Granule);
+        FFree[sizeClass] = free->next;
+        block = free;
+    } else {
+        block = Cut((sizeClass + 1) * Granule);
+    }
+    ++FBlocksInUse;
+    return block;
+}
+
+void TXMLArena::do_deallocate(void* block, size_t bytes, size_t alignment)
+{
+    if (!Served(bytes, alignment)) {
+        std::pmr::new_delete_resource()->deallocate(block, bytes, alignment);
+        return;
+    }
+    // The whole tree is gone (a Clear, a reload): the chunks go back to the heap rather
+    // than staying behind as free lists of a document that may never grow again.
+    if (--FBlocksInUse == 0) {
+        ReleaseChunks();
+        return;
+    }
+    const size_t sizeClass = ClassOf(bytes);
+    auto* free = static_cast<TFreeBlock*>(block);
+    free->next = FFree[sizeClass];
+    FFree[sizeClass] = free;
+    Poison(free, (sizeClass + 1) * Granule);
+}
+
+void* TXMLArena::Cut(size_t size)
+{
+    if (static_cast<size_t>(FEnd - FNext) < size) {
+        // The chunk's tail, too short for this block, serves smaller ones later.
+        if (const size_t rest = static_cast<size_t>(FEnd - FNext); rest >= Granule) {
+            const size_t sizeClass = rest / Granule - 1;
+            auto* free = reinterpret_cast<TFreeBlock*>(FNext);
+            Unpoison(free, rest);
+            free->next = FFree[sizeClass];
+            FFree[sizeClass] = free;
+            Poison(free, rest);
+        }
+        AddChunk();
+    }
+    void* block = FNext;
+    FNext += size;
+    Unpoison(block, size);
+    return block;
+}
+
+void TXMLArena::AddChunk()
+{
+    char* memory = static_cast<char*>(::operator new(ChunkSize));
+    auto* chunk = reinterpret_cast<TChunk*>(memory);
+    chunk->next = FChunks;
+    FChunks = chunk;
+    ++FChunkCount;
+    FNext = memory + Header;
+    FEnd = memory + ChunkSize;
+    Poison(FNext, ChunkSize - Header);
+}
+
+void TXMLArena::ReleaseChunks()
+{
+    while (FChunks) {
+        TChunk* next = FChunks->next;
+        Unpoison(FChunks, ChunkSize);
+        ::operator delete(FChunks);
+        FChunks = next;
+    }
+    FChunkCount = 0;
+    FNext = FEnd = nullptr;
+    FFree.fill(nullptr);
+}

@@ -1,0 +1,144 @@
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ECXMLParser.h"
+#include "EngineTestSupport.h"
+#include "XMLArena.h"
+#include "XMLItem.h"
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SELVANE_TEST_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define SELVANE_TEST_ASAN 1
+#endif
+#ifdef SELVANE_TEST_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
+using namespace enginetest;
+
+namespace {
+
+TEST(XMLArena, GivesBackBlocksForReuseAndItsChunksWithTheLastBlock)
+{
+    TXMLArena arena;
+    void* a = arena.allocate(40);
+    void* b = arena.allocate(40);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(arena.ChunkCount(), 1u);
+    arena.deallocate(a, 40);
+    // A block of the same size class takes the freed one.
+    EXPECT_EQ(arena.allocate(33), a);
+    EXPECT_EQ(arena.BlocksInUse(), 2u);
+
+    arena.deallocate(a, 33);
+    arena.deallocate(b, 40);
+    EXPECT_EQ(arena.BlocksInUse(), 0u);
+    EXPECT_EQ(arena.ChunkCount(), 0u);
+}
+
+TEST(XMLArena, LargeAndOverAlignedBlocksComeFromTheHeap)
+{
+    TXMLArena arena;
+    void* large = arena.allocate(TXMLArena::MaxBlock + 1);
+    void* aligned = arena.allocate(64, 64);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(aligned) % 64, 0u);
+    EXPECT_EQ(arena.ChunkCount(), 0u);
+    EXPECT_EQ(arena.BlocksInUse(), 0u);
+    arena.deallocate(large, TXMLArena::MaxBlock + 1);
+    arena.deallocate(aligned, 64, 64);
+}
+
+TEST(XMLArena, BlocksOfEverySizeStayApartAndAligned)
+{
+    TXMLArena arena;
+    std::vector<std::pair<char*, size_t>> blocks;
+    // More than a chunk holds, in sizes up to the largest served.
+    for (size_t size = 1; size <= TXMLArena::MaxBlock; size += 37) {
+        auto* block = static_cast<char*>(arena.allocate(size));
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % TXMLArena::Granule, 0u);
+        std::fill(block, block + size, static_cast<char>(size));
+        blocks.emplace_back(block, size);
+    }
+    EXPECT_GT(arena.ChunkCount(), 1u);
+    for (const auto& [block, size] : blocks)
+        EXPECT_EQ(std::count(block, block + size, static_cast<char>(size)), static_cast<long>(size)) << size;
+    for (const auto& [block, size] : blocks)
+        arena.deallocate(block, size);
+    EXPECT_EQ(arena.ChunkCount(), 0u);
+}
+
+TEST(XMLArena, DocumentTreeLivesInItsMemoryUntilCleared)
+{
+    TECXMLParser document;
+    std::string text = "<r a=\"1\">";
+    for (int i = 0; i < 5000; ++i)
+        text += "<item name=\"a value longer than any short string\">text</item>\r\n";
+    text += "</r>";
+    LoadText(document, text);
+    EXPECT_EQ(document.Root()->Count(), 5000);
+    EXPECT_EQ(document.Root()->Items(4999)->Params().Values("name"), "a value longer than any short string");
+
+    // Deleting items one by one leaves the rest intact.
+    for (int i = 0; i < 4999; ++i)
+        document.Root()->Delete(0);
+    EXPECT_EQ(document.Root()->Items(0)->Params().Values("name"), "a value longer than any short string");
+
+    document.Clear();
+    EXPECT_EQ(document.Root()->Count(), 0);
+    document.Root()->New()->Params().Add("x=1");
+    EXPECT_EQ(document.Root()->Items(0)->Params().Strings(0), "x=1");
+}
+
+TEST(XMLArena, ItemsOfAStandaloneRootUseTheHeap)
+{
+    auto root = std::make_unique<TXMLItem>();
+    root->New()->New()->Params().SetValue("name", "value");
+    EXPECT_EQ(root->Items(0)->Items(0)->Params().Values("name"), "value");
+    root.reset();
+}
+
+TEST(XMLParams, EditsTakeTextFromTheListItself)
+{
+    TXMLItem item;
+    TXMLParams& params = item.Params();
+    params.Add("first=a value longer than fifteen characters");
+    params.Add("s=1");
+    // Entries given as views into the list, while the list grows or changes.
+    for (int i = 0; i < 20; ++i)
+        params.Add(params.Strings(0));
+    params.Insert(0, params.Strings(1));
+    params.SetValue(params.Names(1), params.ValueFromIndex(1));
+    params.SetValue(params.Names(0), params.ValueFromIndex(1));
+    params.SetStrings(3, params.Strings(3).substr(0, 5));
+    EXPECT_EQ(params.Count(), 23);
+    EXPECT_EQ(params.Strings(0), "s=a value longer than fifteen characters");
+    EXPECT_EQ(params.Strings(1), "first=a value longer than fifteen characters");
+    EXPECT_EQ(params.Strings(2), "s=1");
+    EXPECT_EQ(params.Strings(3), "first");
+    EXPECT_EQ(params.Strings(22), "first=a value longer than fifteen characters");
+}
+
+#ifdef SELVANE_TEST_ASAN
+TEST(XMLArena, DestroyedItemsArePoisonedForAddressSanitizer)
+{
+    TECXMLParser document;
+    TXMLItem* kept = document.Root()->New();
+    TXMLItem* deleted = document.Root()->New();
+    EXPECT_FALSE(__asan_address_is_poisoned(deleted));
+    document.Root()->Delete(1);
+    EXPECT_TRUE(__asan_address_is_poisoned(deleted));
+    // Its memory serves the next item, usable again.
+    TXMLItem* reused = document.Root()->New();
+    EXPECT_EQ(reused, deleted);
+    EXPECT_FALSE(__asan_address_is_poisoned(reused));
+    EXPECT_FALSE(__asan_address_is_poisoned(kept));
+}
+#endif
+
+} // namespace
