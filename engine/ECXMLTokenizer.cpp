@@ -4,6 +4,7 @@
 #include <cstring>
 #include <istream>
 
+#include "ByteSearch.h"
 #include "CodePage.h"
 #include "Exceptions.h"
 
@@ -232,7 +233,7 @@ void TXMLTokenizer::ScanText()
 std::string_view TXMLTokenizer::TokenText(std::string& scratch) const
 {
     const std::string_view raw(FTokenStart, static_cast<size_t>(FPosition - FTokenStart));
-    if (raw.find('\r') == std::string_view::npos)
+    if (FindByte(raw, '\r') == std::string_view::npos)
         return raw;
     std::string once;
     RemovePairs(raw, '\r', '\n', once);

@@ -56,8 +56,7 @@ void TXMLItem::Clear()
     std::vector<TXMLItem*> children(FChildren.begin(), FChildren.end());
     FChildren = std::pmr::vector<TXMLItem*>(Memory());
     DestroySubtrees(std::move(children));
-    // Gives the list's storage back too, so that a cleared document holds no memory.
-    FParams = TXMLParams(Memory());
+    FParams.Clear();
     SetName(std::string());
     SetValue(std::string());
     FNotify = true;

@@ -1,21 +1,32 @@
 #pragma once
 
+#include <cstddef>
 #include <memory_resource>
 #include <string>
 #include <string_view>
-#include <vector>
 
 // The parameter list of an item: ordered "name=value" entries. The name is the text
 // before an entry's first "="; an entry without "=" has no name and matches no lookup.
 // Lookups compare names without regard to letter case and take the first match.
-// Edits here notify nobody. The entries live in the memory given at construction (an
-// item's list in its document's memory).
+// Edits here notify nobody.
+//
+// The entries' text lies in one block and their places in another, both taken from the
+// memory given at construction (an item's list from its document's memory), so that a
+// list read from a tag costs two blocks however many entries it has. A replaced entry's
+// old text stays in the block until the block grows.
 class TXMLParams {
 public:
-    TXMLParams() = default;
-    explicit TXMLParams(std::pmr::memory_resource* memory) : FEntries(memory) {}
+    TXMLParams() : TXMLParams(std::pmr::get_default_resource()) {}
+    explicit TXMLParams(std::pmr::memory_resource* memory) : FMemory(memory) {}
+    // A copy lives in the default memory, like a copy of a standard polymorphic container.
+    TXMLParams(const TXMLParams& other);
+    TXMLParams& operator=(const TXMLParams& other);
+    // Takes the memory along.
+    TXMLParams(TXMLParams&& other) noexcept;
+    TXMLParams& operator=(TXMLParams&& other);
+    ~TXMLParams();
 
-    int Count() const { return static_cast<int>(FEntries.size()); }
+    int Count() const { return static_cast<int>(FCount); }
     // The entry at an index, valid until the list changes; outside 0..Count-1 fails with
     // "List index out of bounds (%d)".
     std::string_view Strings(int index) const;
@@ -43,18 +54,44 @@ public:
     // a line break at the very end adds no empty entry.
     void SetText(std::string_view text);
 
+    // Every text given to the edits below may be a view into this very list.
     void Add(std::string_view entry);
     // Inserts at 0..Count.
     void Insert(int index, std::string_view entry);
     void Delete(int index);
     // Moves the entry at `curIndex` to `newIndex`; the entries between shift by one.
     void Move(int curIndex, int newIndex);
-    void Clear() { FEntries.clear(); }
+    // Removes all entries and gives their memory back.
+    void Clear();
 
 private:
     friend class TXMLParamParser;
 
-    void CheckIndex(int index, int limit) const;
+    struct TEntry {
+        size_t offset;
+        size_t size;
+    };
 
-    std::pmr::vector<std::pmr::string> FEntries;
+    void CheckIndex(int index, int limit) const;
+    std::string_view EntryText(size_t index) const { return {FText + FEntries[index].offset, FEntries[index].size}; }
+    // Room for `count` entries and `textBytes` more bytes of text beyond the live text.
+    void Reserve(size_t count, size_t textBytes);
+    // Stores `size` bytes of text after the rest and returns its offset; the caller
+    // writes them. Reserve must have made room.
+    size_t PlaceText(size_t size);
+    // Copies `entry` into the text block, growing it when needed; the offset it got.
+    size_t StoreText(std::string_view entry);
+    // Opens a slot at `index` for an entry (the entries after it shift by one).
+    void OpenSlot(size_t index);
+    void Release();
+
+    std::pmr::memory_resource* FMemory;
+    TEntry* FEntries = nullptr;
+    size_t FCount = 0;
+    size_t FEntryCapacity = 0;
+    char* FText = nullptr;
+    size_t FTextSize = 0;
+    size_t FTextCapacity = 0;
+    // Bytes of text no entry refers to any more.
+    size_t FUnused = 0;
 };

@@ -1,3 +1,4 @@
+#include <random>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,83 @@ TEST(XMLParams, EditsTakeTextFromTheListItself)
     EXPECT_EQ(params.Strings(2), "s=1");
     EXPECT_EQ(params.Strings(3), "first");
     EXPECT_EQ(params.Strings(22), "first=a value longer than fifteen characters");
+}
+
+// Random edits of a list in a document's memory against a plain vector of strings, with
+// copies and moves between memories on the way.
+TEST(XMLParams, RandomEditsMatchAPlainList)
+{
+    TECXMLParser document;
+    TXMLParams* params = &document.Root()->Params();
+    std::vector<std::string> model;
+    std::mt19937 random(7);
+    auto text = [&](size_t length) {
+        std::string value;
+        for (size_t i = 0; i < length; ++i)
+            value += static_cast<char>('a' + random() % 26);
+        return value;
+    };
+    for (int step = 0; step < 20000; ++step) {
+        const int count = static_cast<int>(model.size());
+        const int index = count ? static_cast<int>(random() % static_cast<unsigned>(count)) : 0;
+        switch (random() % 8) {
+        case 0:
+        case 1: {
+            const std::string entry = text(random() % 3 == 0 ? random() % 300 : random() % 12) + "=" + text(random() % 20);
+            params->Add(entry);
+            model.push_back(entry);
+            break;
+        }
+        case 2:
+            if (count) {
+                const std::string entry = text(random() % 40);
+                params->SetStrings(index, entry);
+                model[index] = entry;
+            }
+            break;
+        case 3:
+            if (count) {
+                params->Delete(index);
+                model.erase(model.begin() + index);
+            }
+            break;
+        case 4: {
+            const int at = static_cast<int>(random() % static_cast<unsigned>(count + 1));
+            const std::string entry = text(5);
+            params->Insert(at, entry);
+            model.insert(model.begin() + at, entry);
+            break;
+        }
+        case 5:
+            if (count) {
+                const int to = static_cast<int>(random() % static_cast<unsigned>(count));
+                params->Move(index, to);
+                const std::string moved = model[index];
+                model.erase(model.begin() + index);
+                model.insert(model.begin() + to, moved);
+            }
+            break;
+        case 6:
+            if (count) {
+                // Text of the list itself, appended to it.
+                params->Add(params->Strings(index));
+                model.push_back(model[index]);
+            }
+            break;
+        default:
+            if (step % 1000 == 7) {
+                TXMLParams copy(*params);
+                TXMLParams moved(std::move(copy));
+                *params = moved;
+            }
+            break;
+        }
+        ASSERT_EQ(params->Count(), static_cast<int>(model.size()));
+    }
+    for (size_t i = 0; i < model.size(); ++i)
+        EXPECT_EQ(params->Strings(static_cast<int>(i)), model[i]) << i;
+    params->Clear();
+    EXPECT_EQ(params->Count(), 0);
 }
 
 #ifdef SELVANE_TEST_ASAN
