@@ -1,6 +1,5 @@
 #include "ECXMLParser.h"
 
-#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -17,9 +16,6 @@
 #include "XMLNameIndex.h"
 #include "XMLWriter.h"
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
@@ -275,25 +271,6 @@ void FinishEntry(std::string& entry, size_t equals)
     entry = entry.substr(0, equals + 1) + Decode(Unquoted(std::string_view(entry).substr(equals + 1)), true);
 }
 
-// The first of the bytes `Stops` in [p, end), or end. Sixteen bytes at a time where the
-// processor has the vector instructions for it: most bytes of a tag are none of them.
-template <char... Stops>
-const char* NextOf(const char* p, const char* end)
-{
-#ifdef __SSE2__
-    while (end - p >= 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        __m128i hits = _mm_setzero_si128();
-        ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(Stops)))), ...);
-        if (const int mask = _mm_movemask_epi8(hits))
-            return p + std::countr_zero(static_cast<unsigned>(mask));
-        p += 16;
-    }
-#endif
-    while (p < end && ((*p != Stops) && ...))
-        ++p;
-    return p;
-}
 
 // Where the scan of a tag's parameters stops: the bytes that may end an entry (a blank,
 // a line break, a quote that changes whether a blank does), and the "=" and "&" it

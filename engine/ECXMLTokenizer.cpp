@@ -171,9 +171,14 @@ TXMLToken TXMLTokenizer::NextToken()
 void TXMLTokenizer::ScanTag()
 {
     char* scan = FPosition + 1;
+    FReturns = false;
     for (;;) {
-        auto* close = static_cast<char*>(std::memchr(scan, '>', static_cast<size_t>(FChunkEnd - scan)));
-        if (close) {
+        char* close = const_cast<char*>(NextOf<'>', '\r'>(scan, FChunkEnd));
+        while (close < FChunkEnd && *close == '\r') {
+            FReturns = true;
+            close = const_cast<char*>(NextOf<'>', '\r'>(close + 1, FChunkEnd));
+        }
+        if (close < FChunkEnd) {
             FPosition = close + 1;
             break;
         }
@@ -207,15 +212,15 @@ void TXMLTokenizer::ScanText()
 {
     char* scan = FPosition;
     char* end;
+    FReturns = false;
     for (;;) {
-        const size_t rest = static_cast<size_t>(FChunkEnd - scan);
-        auto* open = static_cast<char*>(std::memchr(scan, '<', rest));
-        char* limit = open ? open : FChunkEnd;
-        auto* nul = static_cast<char*>(std::memchr(scan, 0, static_cast<size_t>(limit - scan)));
-        if (nul || open) {
-            end = nul ? nul : open;
-            break;
+        end = const_cast<char*>(NextOf<'<', '\0', '\r'>(scan, FChunkEnd));
+        while (end < FChunkEnd && *end == '\r') {
+            FReturns = true;
+            end = const_cast<char*>(NextOf<'<', '\0', '\r'>(end + 1, FChunkEnd));
         }
+        if (end < FChunkEnd)
+            break;
         FPosition = FChunkEnd;
         if (!ReadBuffer(FTokenStart)) {
             end = FPosition;
@@ -233,7 +238,7 @@ void TXMLTokenizer::ScanText()
 std::string_view TXMLTokenizer::TokenText(std::string& scratch) const
 {
     const std::string_view raw(FTokenStart, static_cast<size_t>(FPosition - FTokenStart));
-    if (FindByte(raw, '\r') == std::string_view::npos)
+    if (!FReturns || FindByte(raw, '\r') == std::string_view::npos)
         return raw;
     std::string once;
     RemovePairs(raw, '\r', '\n', once);

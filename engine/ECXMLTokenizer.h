@@ -62,6 +62,8 @@ private:
     char* FChunkEnd;
     char* FTokenStart;
     char FSavedByte = 0;
+    // Whether the token may hold a CR, which TokenText then removes with its LF.
+    bool FReturns = false;
     bool FExhausted = false;
     int FSourceLine = 1;
     TXMLToken FToken = xtEnd;
