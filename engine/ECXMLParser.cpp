@@ -384,18 +384,13 @@ void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close
         const std::string_view value = Unquoted(FEntries[i].text.substr(name.size() + 1));
         if (value.empty())
             continue;
-        const size_t offset = params.PlaceText(name.size() + 1 + value.size());
-        char* const out = params.FText + offset;
+        char* const out = params.AppendPlaced(name.size() + 1 + value.size());
         std::memcpy(out, name.data(), name.size());
         out[name.size()] = '=';
-        size_t size = value.size();
         if (!FEntries[i].ampersand)
-            std::memcpy(out + name.size() + 1, value.data(), size);
+            std::memcpy(out + name.size() + 1, value.data(), value.size());
         else
-            size = DecodeTo(value, true, out + name.size() + 1);
-        const size_t entrySize = name.size() + 1 + size;
-        params.FTextSize = offset + entrySize;
-        params.FEntries[params.FCount++] = {offset, entrySize};
+            params.TrimLast(name.size() + 1 + DecodeTo(value, true, out + name.size() + 1));
     }
 }
 

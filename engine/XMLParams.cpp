@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <stdexcept>
 #include <utility>
 
 #include "ByteSearch.h"
@@ -32,19 +34,18 @@ TXMLParams& TXMLParams::operator=(const TXMLParams& other)
     copy.Reserve(other.FCount, other.FTextSize - other.FUnused);
     for (size_t i = 0; i < other.FCount; ++i) {
         const std::string_view entry = other.EntryText(i);
-        copy.OpenSlot(copy.FCount);
-        copy.FEntries[copy.FCount - 1] = {copy.PlaceText(entry.size()), entry.size()};
         if (!entry.empty())
-            std::memcpy(copy.FText + copy.FEntries[copy.FCount - 1].offset, entry.data(), entry.size());
+            std::memcpy(copy.AppendPlaced(entry.size()), entry.data(), entry.size());
+        else
+            copy.AppendPlaced(0);
     }
     return *this = std::move(copy);
 }
 
 TXMLParams::TXMLParams(TXMLParams&& other) noexcept
-    : FMemory(other.FMemory), FEntries(std::exchange(other.FEntries, nullptr)), FCount(std::exchange(other.FCount, 0)),
-      FEntryCapacity(std::exchange(other.FEntryCapacity, 0)), FText(std::exchange(other.FText, nullptr)),
-      FTextSize(std::exchange(other.FTextSize, 0)), FTextCapacity(std::exchange(other.FTextCapacity, 0)),
-      FUnused(std::exchange(other.FUnused, 0))
+    : FMemory(other.FMemory), FBlock(std::exchange(other.FBlock, nullptr)), FCount(std::exchange(other.FCount, 0)),
+      FEntryCapacity(std::exchange(other.FEntryCapacity, 0)), FTextSize(std::exchange(other.FTextSize, 0)),
+      FTextCapacity(std::exchange(other.FTextCapacity, 0)), FUnused(std::exchange(other.FUnused, 0))
 {
 }
 
@@ -55,10 +56,9 @@ TXMLParams& TXMLParams::operator=(TXMLParams&& other)
     if (!FMemory->is_equal(*other.FMemory))
         return *this = static_cast<const TXMLParams&>(other);
     Release();
-    FEntries = std::exchange(other.FEntries, nullptr);
+    FBlock = std::exchange(other.FBlock, nullptr);
     FCount = std::exchange(other.FCount, 0);
     FEntryCapacity = std::exchange(other.FEntryCapacity, 0);
-    FText = std::exchange(other.FText, nullptr);
     FTextSize = std::exchange(other.FTextSize, 0);
     FTextCapacity = std::exchange(other.FTextCapacity, 0);
     FUnused = std::exchange(other.FUnused, 0);
@@ -69,12 +69,9 @@ TXMLParams::~TXMLParams() { Release(); }
 
 void TXMLParams::Release()
 {
-    if (FEntries)
-        FMemory->deallocate(FEntries, FEntryCapacity * sizeof(TEntry), alignof(TEntry));
-    if (FText)
-        FMemory->deallocate(FText, FTextCapacity, 1);
-    FEntries = nullptr;
-    FText = nullptr;
+    if (FBlock)
+        FMemory->deallocate(FBlock, FEntryCapacity * sizeof(TEntry) + FTextCapacity, alignof(TEntry));
+    FBlock = nullptr;
     FCount = FEntryCapacity = FTextSize = FTextCapacity = FUnused = 0;
 }
 
@@ -86,66 +83,70 @@ void TXMLParams::CheckIndex(int index, int limit) const
 
 void TXMLParams::Reserve(size_t count, size_t textBytes)
 {
-    if (count > FEntryCapacity) {
-        auto* entries = static_cast<TEntry*>(FMemory->allocate(count * sizeof(TEntry), alignof(TEntry)));
-        if (FCount > 0)
-            std::memcpy(entries, FEntries, FCount * sizeof(TEntry));
-        if (FEntries)
-            FMemory->deallocate(FEntries, FEntryCapacity * sizeof(TEntry), alignof(TEntry));
-        FEntries = entries;
-        FEntryCapacity = count;
-    }
-    if (FTextSize + textBytes <= FTextCapacity)
+    const bool textFits = FTextSize + textBytes <= FTextCapacity;
+    if (count <= FEntryCapacity && textFits)
         return;
     // The live entries move to a new block, in their order, without the unused text.
-    const size_t capacity = FTextSize - FUnused + textBytes;
-    char* text = static_cast<char*>(FMemory->allocate(capacity, 1));
-    size_t size = 0;
+    const size_t live = FTextSize - FUnused;
+    const size_t entryCapacity = std::max<size_t>(count, FEntryCapacity);
+    const size_t textCapacity = textFits ? FTextCapacity - FUnused : live + textBytes;
+    if (entryCapacity > UINT32_MAX / sizeof(TEntry) || textCapacity > UINT32_MAX)
+        throw std::length_error("Parameter list too long");
+    char* const block = static_cast<char*>(FMemory->allocate(entryCapacity * sizeof(TEntry) + textCapacity, alignof(TEntry)));
+    auto* const entries = reinterpret_cast<TEntry*>(block);
+    char* const text = block + entryCapacity * sizeof(TEntry);
+    uint32_t size = 0;
     for (size_t i = 0; i < FCount; ++i) {
-        TEntry& entry = FEntries[i];
+        const TEntry entry = Entries()[i];
         if (entry.size > 0)
-            std::memcpy(text + size, FText + entry.offset, entry.size);
-        entry.offset = size;
+            std::memcpy(text + size, TextBase() + entry.offset, entry.size);
+        entries[i] = {size, entry.size};
         size += entry.size;
     }
-    if (FText)
-        FMemory->deallocate(FText, FTextCapacity, 1);
-    FText = text;
+    const uint32_t count32 = FCount;
+    Release();
+    FBlock = block;
+    FCount = count32;
+    FEntryCapacity = static_cast<uint32_t>(entryCapacity);
     FTextSize = size;
-    FTextCapacity = capacity;
-    FUnused = 0;
+    FTextCapacity = static_cast<uint32_t>(textCapacity);
 }
 
-size_t TXMLParams::PlaceText(size_t size)
+char* TXMLParams::AppendPlaced(size_t size)
 {
-    const size_t offset = FTextSize;
-    FTextSize += size;
-    return offset;
+    char* const out = TextBase() + FTextSize;
+    Entries()[FCount++] = {FTextSize, static_cast<uint32_t>(size)};
+    FTextSize += static_cast<uint32_t>(size);
+    return out;
 }
 
-size_t TXMLParams::StoreText(std::string_view entry)
+void TXMLParams::TrimLast(size_t size)
 {
-    if (FTextSize + entry.size() > FTextCapacity) {
-        // The entry may lie in the block about to be replaced: it is copied before the
-        // old block goes.
-        const std::string copy(entry);
-        Reserve(FCount, std::max(entry.size(), (FTextSize - FUnused) + 32));
-        const size_t offset = PlaceText(copy.size());
-        std::memcpy(FText + offset, copy.data(), copy.size());
-        return offset;
-    }
-    // The room after the text holds no entry, so the copy cannot overlap its source.
-    const size_t offset = PlaceText(entry.size());
+    TEntry& entry = Entries()[FCount - 1];
+    FTextSize -= entry.size - static_cast<uint32_t>(size);
+    entry.size = static_cast<uint32_t>(size);
+}
+
+bool TXMLParams::Inside(std::string_view text) const
+{
+    const char* const end = FBlock + FEntryCapacity * sizeof(TEntry) + FTextCapacity;
+    return FBlock && std::less_equal<const char*>()(FBlock, text.data()) && std::less<const char*>()(text.data(), end);
+}
+
+uint32_t TXMLParams::StoreText(std::string_view entry)
+{
+    if (FTextSize + entry.size() > FTextCapacity)
+        Reserve(FCount, std::max<size_t>(entry.size(), (FTextSize - FUnused) + 32));
+    const uint32_t offset = FTextSize;
     if (!entry.empty())
-        std::memcpy(FText + offset, entry.data(), entry.size());
+        std::memcpy(TextBase() + offset, entry.data(), entry.size());
+    FTextSize += static_cast<uint32_t>(entry.size());
     return offset;
 }
 
 void TXMLParams::OpenSlot(size_t index)
 {
-    if (FCount == FEntryCapacity)
-        Reserve(std::max<size_t>(4, FEntryCapacity * 2), 0);
-    std::memmove(FEntries + index + 1, FEntries + index, (FCount - index) * sizeof(TEntry));
+    std::memmove(Entries() + index + 1, Entries() + index, (FCount - index) * sizeof(TEntry));
     ++FCount;
 }
 
@@ -158,9 +159,12 @@ std::string_view TXMLParams::Strings(int index) const
 void TXMLParams::SetStrings(int index, std::string_view entry)
 {
     CheckIndex(index, Count());
-    const size_t offset = StoreText(entry);
-    FUnused += FEntries[index].size;
-    FEntries[index] = {offset, entry.size()};
+    if (Inside(entry))
+        return SetStrings(index, std::string(entry));
+    const uint32_t offset = StoreText(entry);
+    TEntry& slot = Entries()[index];
+    FUnused += slot.size;
+    slot = {offset, static_cast<uint32_t>(entry.size())};
 }
 
 std::string_view TXMLParams::Names(int index) const
@@ -248,16 +252,20 @@ void TXMLParams::Add(std::string_view entry) { Insert(Count(), entry); }
 void TXMLParams::Insert(int index, std::string_view entry)
 {
     CheckIndex(index, Count() + 1);
-    const size_t offset = StoreText(entry);
+    if (Inside(entry))
+        return Insert(index, std::string(entry));
+    if (FCount == FEntryCapacity)
+        Reserve(std::max<size_t>(4, FEntryCapacity * size_t{2}), entry.size());
+    const uint32_t offset = StoreText(entry);
     OpenSlot(static_cast<size_t>(index));
-    FEntries[index] = {offset, entry.size()};
+    Entries()[index] = {offset, static_cast<uint32_t>(entry.size())};
 }
 
 void TXMLParams::Delete(int index)
 {
     CheckIndex(index, Count());
-    FUnused += FEntries[index].size;
-    std::memmove(FEntries + index, FEntries + index + 1, (FCount - static_cast<size_t>(index) - 1) * sizeof(TEntry));
+    FUnused += Entries()[index].size;
+    std::memmove(Entries() + index, Entries() + index + 1, (FCount - static_cast<size_t>(index) - 1) * sizeof(TEntry));
     --FCount;
 }
 
@@ -265,10 +273,11 @@ void TXMLParams::Move(int curIndex, int newIndex)
 {
     CheckIndex(curIndex, Count());
     CheckIndex(newIndex, Count());
+    TEntry* const entries = Entries();
     if (curIndex < newIndex)
-        std::rotate(FEntries + curIndex, FEntries + curIndex + 1, FEntries + newIndex + 1);
+        std::rotate(entries + curIndex, entries + curIndex + 1, entries + newIndex + 1);
     else
-        std::rotate(FEntries + newIndex, FEntries + curIndex, FEntries + curIndex + 1);
+        std::rotate(entries + newIndex, entries + curIndex, entries + curIndex + 1);
 }
 
 void TXMLParams::Clear() { Release(); }

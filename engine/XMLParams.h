@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory_resource>
 #include <string>
 #include <string_view>
@@ -10,10 +11,10 @@
 // Lookups compare names without regard to letter case and take the first match.
 // Edits here notify nobody.
 //
-// The entries' text lies in one block and their places in another, both taken from the
-// memory given at construction (an item's list from its document's memory), so that a
-// list read from a tag costs two blocks however many entries it has. A replaced entry's
-// old text stays in the block until the block grows.
+// The entries' places and their text lie in one block taken from the memory given at
+// construction (an item's list from its document's memory), so that a list read from a
+// tag costs one block however many entries it has. A replaced entry's old text stays in
+// the block until the block grows. A list holds up to 4 GiB of text.
 class TXMLParams {
 public:
     TXMLParams() : TXMLParams(std::pmr::get_default_resource()) {}
@@ -68,30 +69,37 @@ private:
     friend class TXMLParamParser;
 
     struct TEntry {
-        size_t offset;
-        size_t size;
+        uint32_t offset;
+        uint32_t size;
     };
 
     void CheckIndex(int index, int limit) const;
-    std::string_view EntryText(size_t index) const { return {FText + FEntries[index].offset, FEntries[index].size}; }
-    // Room for `count` entries and `textBytes` more bytes of text beyond the live text.
+    TEntry* Entries() const { return reinterpret_cast<TEntry*>(FBlock); }
+    char* TextBase() const { return FBlock + FEntryCapacity * sizeof(TEntry); }
+    std::string_view EntryText(size_t index) const { return {TextBase() + Entries()[index].offset, Entries()[index].size}; }
+    // Room for `count` entries and `textBytes` more bytes of text after the rest.
     void Reserve(size_t count, size_t textBytes);
-    // Stores `size` bytes of text after the rest and returns its offset; the caller
-    // writes them. Reserve must have made room.
-    size_t PlaceText(size_t size);
-    // Copies `entry` into the text block, growing it when needed; the offset it got.
-    size_t StoreText(std::string_view entry);
-    // Opens a slot at `index` for an entry (the entries after it shift by one).
+    // Appends an entry of `size` bytes of text and returns where the caller writes them.
+    // Reserve must have made room.
+    char* AppendPlaced(size_t size);
+    // Shortens the last entry to `size` bytes.
+    void TrimLast(size_t size);
+    // Whether `text` lies in this list's block, which an edit may replace.
+    bool Inside(std::string_view text) const;
+    // Copies `entry`, which does not lie in the block, after the rest of the text,
+    // growing the block when needed; the offset it got.
+    uint32_t StoreText(std::string_view entry);
+    // Opens a slot at `index` for an entry (the entries after it shift by one); the
+    // block must have room.
     void OpenSlot(size_t index);
     void Release();
 
     std::pmr::memory_resource* FMemory;
-    TEntry* FEntries = nullptr;
-    size_t FCount = 0;
-    size_t FEntryCapacity = 0;
-    char* FText = nullptr;
-    size_t FTextSize = 0;
-    size_t FTextCapacity = 0;
+    char* FBlock = nullptr;
+    uint32_t FCount = 0;
+    uint32_t FEntryCapacity = 0;
+    uint32_t FTextSize = 0;
+    uint32_t FTextCapacity = 0;
     // Bytes of text no entry refers to any more.
-    size_t FUnused = 0;
+    uint32_t FUnused = 0;
 };
