@@ -177,10 +177,11 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
         }
         case xtStartTag: {
             lineBroken = nullptr;
-            // A tag token ends at its first ">".
+            // A tag token ends at its first ">". Names are stored without SetName: nothing
+            // is reported while a document is read.
             const size_t blank = FindByte(text, ' ', 1);
             TXMLItem* target = HasText(current->FName) ? current->New() : current;
-            target->SetName(std::string(TagNameAt(text, blank)));
+            target->FName.assign(TagNameAt(text, blank));
             params.Parse(text, blank, text.size() - 1, target->FParams);
             current = target;
             break;
@@ -197,7 +198,7 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
                 lineBroken = nullptr;
                 const size_t blank = FindByte(text, ' ', 1);
                 TXMLItem* child = current->New();
-                child->SetName(std::string(TagNameAt(text, blank)));
+                child->FName.assign(TagNameAt(text, blank));
                 params.Parse(text, blank, text.size() - 1, child->FParams);
             }
             break;
@@ -362,10 +363,12 @@ void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close
         cut(last + 1);
 
     FNames.clear();
+    size_t bytes = 0;
     for (const TEntryCut& entry : FEntries) {
         if (entry.equals == std::string_view::npos)
             return ParseByName(params);
         FNames.push_back(entry.text.substr(0, entry.equals));
+        bytes += entry.text.size();
     }
     FNameIndex.FirstOfEach(FNames, FFirst);
     for (size_t i = 0; i < FFirst.size(); ++i)
@@ -373,11 +376,8 @@ void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close
             return ParseByName(params);
 
     // Distinct names, the usual case: each entry's value depends on that entry alone, and
-    // an empty one removes it.
-    // Each entry is written once, in place; decoding only ever shortens a value.
-    size_t bytes = 0;
-    for (const TEntryCut& entry : FEntries)
-        bytes += entry.text.size();
+    // an empty one removes it. Each entry is written once, in place: its name with the
+    // "=", then its value; decoding only ever shortens a value.
     params.Reserve(FEntries.size(), bytes);
     for (size_t i = 0; i < FEntries.size(); ++i) {
         const std::string_view name = FNames[i];
@@ -385,8 +385,7 @@ void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close
         if (value.empty())
             continue;
         char* const out = params.AppendPlaced(name.size() + 1 + value.size());
-        std::memcpy(out, name.data(), name.size());
-        out[name.size()] = '=';
+        std::memcpy(out, name.data(), name.size() + 1);
         if (!FEntries[i].ampersand)
             std::memcpy(out + name.size() + 1, value.data(), value.size());
         else
