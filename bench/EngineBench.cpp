@@ -420,6 +420,12 @@ int main(int argc, char** argv)
         int deepLevels = 0;
         std::vector<TBenchDocument> documents = GenerateDocuments(folder.Path(), options.Scale, flatItems, deepLevels);
         MeasureMemory(documents);
+        // From here on a freed document's memory stays in the heap for the next load, as
+        // the benchmarks' untimed first load intends; otherwise glibc gives it back to the
+        // system and every load of either library pays a page fault per 4 KiB again,
+        // which on a virtual machine costs more than the parsing.
+        if (!::mallopt(M_TRIM_THRESHOLD, 1 << 30) || !::mallopt(M_MMAP_THRESHOLD, 32 << 20))
+            throw std::runtime_error("mallopt refused the heap settings");
         const auto find = [&](std::string_view key) {
             for (const TBenchDocument& document : documents)
                 if (document.Key == key)
