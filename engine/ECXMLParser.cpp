@@ -130,6 +130,10 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
     item.Clear();
     item.SetName(std::string());
     TXMLItem* current = &item;
+    // The items above the current one, innermost last: an end tag takes its item from
+    // here rather than from the item's parent link, which in a deep document lies in
+    // memory long out of the cache.
+    std::vector<TXMLItem*> parents;
     // The item whose value just received the line break of a "<br/>": its next text
     // run continues the value directly.
     TXMLItem* lineBroken = nullptr;
@@ -180,15 +184,22 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
             // A tag token ends at its first ">". Names are stored without SetName: nothing
             // is reported while a document is read.
             const size_t blank = FindByte(text, ' ', 1);
-            TXMLItem* target = HasText(current->FName) ? current->New() : current;
-            target->FName.assign(TagNameAt(text, blank));
-            params.Parse(text, blank, text.size() - 1, target->FParams);
-            current = target;
+            if (HasText(current->FName)) {
+                parents.push_back(current);
+                current = current->New();
+            }
+            current->FName.assign(TagNameAt(text, blank));
+            params.Parse(text, blank, text.size() - 1, current->FParams);
             break;
         }
         case xtEndTag:
             lineBroken = nullptr;
-            current = current == &item ? nullptr : current->FParent;
+            if (parents.empty()) {
+                current = nullptr;
+            } else {
+                current = parents.back();
+                parents.pop_back();
+            }
             break;
         case xtEmptyTag:
             if (text == "<br/>") {
