@@ -328,26 +328,26 @@ void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close
     // rules byte by byte below, from its start on, with the same result.
     const char* p = start;
     for (;;) {
-        const char* name = NextStop(start, last + 1);
-        if (name + 1 >= last || *name != '=' || name[1] != '"')
+        const char* sign = NextStop(start, last + 1);
+        if (sign + 1 >= last || *sign != '=' || sign[1] != '"')
             break;
-        const char* close = name + 2;
+        const char* quote = sign + 2;
         bool entities = false;
-        while ((close = NextOf<'"', '\r', '\n', '&'>(close, last + 1)) <= last && *close == '&') {
+        while ((quote = NextOf<'"', '\r', '\n', '&'>(quote, last + 1)) <= last && *quote == '&') {
             entities = true;
-            ++close;
+            ++quote;
         }
-        if (close > last || *close != '"' || (close < last && close[1] != ' '))
+        if (quote > last || *quote != '"' || (quote < last && quote[1] != ' '))
             break;
-        equals = name;
+        equals = sign;
         ampersand = entities;
         // A closing quote or a blank as the last character ends the last entry.
-        if (close + 1 >= last) {
+        if (quote + 1 >= last) {
             p = last + 1;
             break;
         }
-        cut(close + 1);
-        start = p = close + 2;
+        cut(quote + 1);
+        start = p = quote + 2;
     }
     for (p = NextStop(p, last + 1); p <= last; p = NextStop(p + 1, last + 1)) {
         const char c = *p;

@@ -58,6 +58,10 @@ TEST(DocumentLoad, ParametersFollowQuotingAndBlankRules)
     EXPECT_EQ(Loaded(R"(<item a="&lt;&quot;&amp;lt;&gt;">)"), "item [a=<\"&lt;>]\n");
     // Line breaks are kept as character references; nothing else is.
     EXPECT_EQ(Loaded(R"(<item a="1&#13;&#10;2&#10;3&amp;#13;&#9;">)"), "item [a=1\\0d\\0a2\\0a3&#13;&#9;]\n");
+    // Entries of other shapes after, before and between usual ones.
+    EXPECT_EQ(Loaded(R"(<item a="1" b=2 c="x &amp; y">)"), "item [a=1] [b=2] [c=x & y]\n");
+    EXPECT_EQ(Loaded(R"(<item a="1"b="2" c="3">)"), "item [a=1\"b=\"2] [c=3]\n");
+    EXPECT_EQ(Loaded(R"(<item a="1" b="2"  c="3">)"), "item [a=1] [b=2] [] [c=3]\n");
 }
 
 TEST(DocumentLoad, LineBreaksLeftInATagEndParametersEvenInsideQuotes)
