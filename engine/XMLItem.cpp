@@ -12,8 +12,13 @@ TXMLItem::TXMLItem(TECXMLParser* document, std::pmr::memory_resource* memory)
 
 TXMLItem::~TXMLItem()
 {
-    FNotify = false;
-    Clear();
+    // Items destroyed by DestroySubtrees have no children left by now; the members go
+    // by themselves, without the notifying steps of Clear.
+    if (!FChildren.empty()) {
+        std::vector<TXMLItem*> children(FChildren.begin(), FChildren.end());
+        FChildren.clear();
+        DestroySubtrees(std::move(children));
+    }
 }
 
 TXMLItem* TXMLItem::Items(int index) const
