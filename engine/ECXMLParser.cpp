@@ -47,7 +47,7 @@ std::string_view TagNameAt(std::string_view tagText, size_t blank)
         return {};
     size_t end = blank;
     if (end == std::string_view::npos)
-        end = FindByte(tagText, '/', 1);
+        end = FindByte<'/'>(tagText, 1);
     if (end == std::string_view::npos)
         end = tagText.size() - 1;
     return tagText.substr(1, end - 1);
@@ -183,7 +183,7 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
             lineBroken = nullptr;
             // A tag token ends at its first ">". Names are stored without SetName: nothing
             // is reported while a document is read.
-            const size_t blank = FindByte(text, ' ', 1);
+            const size_t blank = FindByte<' '>(text, 1);
             if (HasText(current->FName)) {
                 parents.push_back(current);
                 current = current->New();
@@ -207,7 +207,7 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
                 lineBroken = current;
             } else {
                 lineBroken = nullptr;
-                const size_t blank = FindByte(text, ' ', 1);
+                const size_t blank = FindByte<' '>(text, 1);
                 TXMLItem* child = current->New();
                 child->FName.assign(TagNameAt(text, blank));
                 params.Parse(text, blank, text.size() - 1, child->FParams);
@@ -219,7 +219,7 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
     }
 }
 
-std::string_view TagName(std::string_view tagText) { return TagNameAt(tagText, FindByte(tagText, ' ', 1)); }
+std::string_view TagName(std::string_view tagText) { return TagNameAt(tagText, FindByte<' '>(tagText, 1)); }
 
 namespace {
 
@@ -293,8 +293,8 @@ const char* NextStop(const char* p, const char* end) { return NextOf<' ', '"', '
 
 void TXMLParamParser::Parse(std::string_view tagText, TXMLParams& params)
 {
-    const size_t close = FindByte(tagText, '>');
-    Parse(tagText, FindByte(tagText, ' '), close == std::string_view::npos ? tagText.size() : close, params);
+    const size_t close = FindByte<'>'>(tagText);
+    Parse(tagText, FindByte<' '>(tagText), close == std::string_view::npos ? tagText.size() : close, params);
 }
 
 void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close, TXMLParams& params)

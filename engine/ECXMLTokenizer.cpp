@@ -168,16 +168,23 @@ TXMLToken TXMLTokenizer::NextToken()
     return FToken;
 }
 
+template <char... Stops>
+char* TXMLTokenizer::ScanPastReturns(char* from)
+{
+    char* p = const_cast<char*>(NextOf<Stops..., '\r'>(from, FChunkEnd));
+    while (p < FChunkEnd && *p == '\r') {
+        FReturns = true;
+        p = const_cast<char*>(NextOf<Stops..., '\r'>(p + 1, FChunkEnd));
+    }
+    return p;
+}
+
 void TXMLTokenizer::ScanTag()
 {
     char* scan = FPosition + 1;
     FReturns = false;
     for (;;) {
-        char* close = const_cast<char*>(NextOf<'>', '\r'>(scan, FChunkEnd));
-        while (close < FChunkEnd && *close == '\r') {
-            FReturns = true;
-            close = const_cast<char*>(NextOf<'>', '\r'>(close + 1, FChunkEnd));
-        }
+        char* const close = ScanPastReturns<'>'>(scan);
         if (close < FChunkEnd) {
             FPosition = close + 1;
             break;
@@ -214,11 +221,7 @@ void TXMLTokenizer::ScanText()
     char* end;
     FReturns = false;
     for (;;) {
-        end = const_cast<char*>(NextOf<'<', '\0', '\r'>(scan, FChunkEnd));
-        while (end < FChunkEnd && *end == '\r') {
-            FReturns = true;
-            end = const_cast<char*>(NextOf<'<', '\0', '\r'>(end + 1, FChunkEnd));
-        }
+        end = ScanPastReturns<'<', '\0'>(scan);
         if (end < FChunkEnd)
             break;
         FPosition = FChunkEnd;
@@ -238,7 +241,7 @@ void TXMLTokenizer::ScanText()
 std::string_view TXMLTokenizer::TokenText(std::string& scratch) const
 {
     const std::string_view raw(FTokenStart, static_cast<size_t>(FPosition - FTokenStart));
-    if (!FReturns || FindByte(raw, '\r') == std::string_view::npos)
+    if (!FReturns || FindByte<'\r'>(raw) == std::string_view::npos)
         return raw;
     std::string once;
     RemovePairs(raw, '\r', '\n', once);

@@ -50,6 +50,10 @@ private:
     bool ReadBuffer(const char* keep);
     // Doubles the buffer, keeping its bytes and the positions in it.
     void Grow();
+    // The first of `Stops` from `from` to the chunk end (or the chunk end), noting in
+    // FReturns any CR passed on the way.
+    template <char... Stops>
+    char* ScanPastReturns(char* from);
     void ScanTag();
     void ScanText();
 

@@ -14,11 +14,8 @@ TXMLItem::~TXMLItem()
 {
     // Items destroyed by DestroySubtrees have no children left by now; the members go
     // by themselves, without the notifying steps of Clear.
-    if (!FChildren.empty()) {
-        std::vector<TXMLItem*> children(FChildren.begin(), FChildren.end());
-        FChildren.clear();
-        DestroySubtrees(std::move(children));
-    }
+    if (!FChildren.empty())
+        DestroyChildren();
 }
 
 TXMLItem* TXMLItem::Items(int index) const
@@ -55,12 +52,18 @@ void TXMLItem::DestroySubtrees(std::vector<TXMLItem*> items)
     }
 }
 
+void TXMLItem::DestroyChildren()
+{
+    std::vector<TXMLItem*> children(FChildren.begin(), FChildren.end());
+    // A new list gives the old one's storage back.
+    FChildren = std::pmr::vector<TXMLItem*>(Memory());
+    DestroySubtrees(std::move(children));
+}
+
 void TXMLItem::Clear()
 {
     FNotify = false;
-    std::vector<TXMLItem*> children(FChildren.begin(), FChildren.end());
-    FChildren = std::pmr::vector<TXMLItem*>(Memory());
-    DestroySubtrees(std::move(children));
+    DestroyChildren();
     FParams.Clear();
     SetName(std::string());
     SetValue(std::string());

@@ -89,6 +89,8 @@ private:
 
     std::pmr::memory_resource* Memory() const { return FChildren.get_allocator().resource(); }
     static void DestroySubtrees(std::vector<TXMLItem*> items);
+    // Takes all children out and destroys them with their subtrees.
+    void DestroyChildren();
 
     std::string FValue;
     std::string FName;

@@ -15,7 +15,7 @@ namespace {
 // The name of an entry, and whether it has one at all (an "=" somewhere).
 bool EntryName(std::string_view entry, std::string_view& name)
 {
-    const size_t eq = FindByte(entry, '=');
+    const size_t eq = FindByte<'='>(entry);
     if (eq == std::string_view::npos)
         return false;
     name = entry.substr(0, eq);
@@ -176,7 +176,7 @@ std::string_view TXMLParams::Names(int index) const
 std::string_view TXMLParams::ValueFromIndex(int index) const
 {
     const std::string_view entry = Strings(index);
-    const size_t eq = FindByte(entry, '=');
+    const size_t eq = FindByte<'='>(entry);
     return eq == std::string_view::npos ? std::string_view() : entry.substr(eq + 1);
 }
 
