@@ -1,12 +1,16 @@
 #include "XMLItem.h"
 
+#include <cstring>
+#include <iterator>
+#include <stdexcept>
+
 #include "ECXMLParser.h"
 #include "Exceptions.h"
 #include "CodePage.h"
 
 
 TXMLItem::TXMLItem(TECXMLParser* document, std::pmr::memory_resource* memory)
-    : FParams(memory), FChildren(memory), FDocument(document)
+    : FParams(memory), FDocument(document)
 {
 }
 
@@ -14,8 +18,41 @@ TXMLItem::~TXMLItem()
 {
     // Items destroyed by DestroySubtrees have no children left by now; the members go
     // by themselves, without the notifying steps of Clear.
-    if (!FChildren.empty())
+    if (FCount > 0)
         DestroyChildren();
+    ReleaseChildren();
+}
+
+void TXMLItem::InsertChild(size_t index, TXMLItem* child)
+{
+    if (FCount == FCapacity) {
+        if (FCapacity > UINT32_MAX / 2)
+            throw std::length_error("Too many child items");
+        const uint32_t capacity = FCapacity == 0 ? 2 : FCapacity * 2;
+        auto** children = static_cast<TXMLItem**>(Memory()->allocate(capacity * sizeof(TXMLItem*), alignof(TXMLItem*)));
+        if (FCount > 0)
+            std::memcpy(children, FChildren, FCount * sizeof(TXMLItem*));
+        ReleaseChildren();
+        FChildren = children;
+        FCapacity = capacity;
+    }
+    std::memmove(FChildren + index + 1, FChildren + index, (FCount - index) * sizeof(TXMLItem*));
+    FChildren[index] = child;
+    ++FCount;
+}
+
+void TXMLItem::EraseChild(size_t index)
+{
+    std::memmove(FChildren + index, FChildren + index + 1, (FCount - index - 1) * sizeof(TXMLItem*));
+    --FCount;
+}
+
+void TXMLItem::ReleaseChildren()
+{
+    if (FChildren)
+        Memory()->deallocate(FChildren, FCapacity * sizeof(TXMLItem*), alignof(TXMLItem*));
+    FChildren = nullptr;
+    FCapacity = 0;
 }
 
 TXMLItem* TXMLItem::Items(int index) const
@@ -44,8 +81,8 @@ void TXMLItem::DestroySubtrees(std::vector<TXMLItem*> items)
     while (!items.empty()) {
         TXMLItem* item = items.back();
         items.pop_back();
-        items.insert(items.end(), item->FChildren.begin(), item->FChildren.end());
-        item->FChildren.clear();
+        items.insert(items.end(), item->FChildren, item->FChildren + item->FCount);
+        item->FCount = 0;
         std::pmr::memory_resource* memory = item->Memory();
         item->~TXMLItem();
         memory->deallocate(item, sizeof(TXMLItem), alignof(TXMLItem));
@@ -54,9 +91,9 @@ void TXMLItem::DestroySubtrees(std::vector<TXMLItem*> items)
 
 void TXMLItem::DestroyChildren()
 {
-    std::vector<TXMLItem*> children(FChildren.begin(), FChildren.end());
-    // A new list gives the old one's storage back.
-    FChildren = std::pmr::vector<TXMLItem*>(Memory());
+    std::vector<TXMLItem*> children(FChildren, FChildren + FCount);
+    FCount = 0;
+    ReleaseChildren();
     DestroySubtrees(std::move(children));
 }
 
@@ -76,7 +113,7 @@ TXMLItem* TXMLItem::New()
     auto* child = new (memory->allocate(sizeof(TXMLItem), alignof(TXMLItem))) TXMLItem(FDocument, memory);
     child->FParent = this;
     try {
-        FChildren.push_back(child);
+        InsertChild(FCount, child);
     } catch (...) {
         child->~TXMLItem();
         memory->deallocate(child, sizeof(TXMLItem), alignof(TXMLItem));
@@ -89,7 +126,7 @@ TXMLItem* TXMLItem::New()
 void TXMLItem::Delete(int index)
 {
     TXMLItem* child = Items(index);
-    FChildren.erase(FChildren.begin() + index);
+    EraseChild(static_cast<size_t>(index));
     DestroySubtrees({child});
     Changed();
 }
@@ -101,13 +138,13 @@ void TXMLItem::Move(TXMLItem* child, int newIndex)
         throw EListError(index);
     if (newIndex < 0 || newIndex >= Count())
         throw EListError(newIndex);
-    FChildren.erase(FChildren.begin() + index);
-    FChildren.insert(FChildren.begin() + newIndex, child);
+    EraseChild(static_cast<size_t>(index));
+    InsertChild(static_cast<size_t>(newIndex), child);
 }
 
 int TXMLItem::IndexOf(const TXMLItem* child) const
 {
-    for (size_t i = 0; i < FChildren.size(); ++i)
+    for (size_t i = 0; i < FCount; ++i)
         if (FChildren[i] == child)
             return static_cast<int>(i);
     return -1;
@@ -117,7 +154,7 @@ int TXMLItem::IndexOfName(std::string_view name, int start) const
 {
     if (start < 0 || start > Count())
         throw EListError(start);
-    for (size_t i = static_cast<size_t>(start); i < FChildren.size(); ++i)
+    for (size_t i = static_cast<size_t>(start); i < FCount; ++i)
         if (SameText(FChildren[i]->FName, name))
             return static_cast<int>(i);
     return -1;
@@ -140,7 +177,8 @@ void TXMLItem::SetDocument(TECXMLParser* document)
         TXMLItem* item = pending.back();
         pending.pop_back();
         item->FDocument = document;
-        pending.insert(pending.end(), item->FChildren.rbegin(), item->FChildren.rend());
+        pending.insert(pending.end(), std::make_reverse_iterator(item->FChildren + item->FCount),
+                       std::make_reverse_iterator(item->FChildren));
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <memory>
 #include <memory_resource>
@@ -40,7 +41,7 @@ public:
     TXMLParams& Params() { return FParams; }
     const TXMLParams& Params() const { return FParams; }
 
-    int Count() const { return static_cast<int>(FChildren.size()); }
+    int Count() const { return static_cast<int>(FCount); }
     // The child at an index; outside 0..Count-1 fails with "List index out of bounds (%d)".
     TXMLItem* Items(int index) const;
     TXMLItem* Parent() const { return FParent; }
@@ -87,15 +88,22 @@ public:
 private:
     friend class TXMLLoader;
 
-    std::pmr::memory_resource* Memory() const { return FChildren.get_allocator().resource(); }
+    std::pmr::memory_resource* Memory() const { return FParams.Memory(); }
     static void DestroySubtrees(std::vector<TXMLItem*> items);
     // Takes all children out and destroys them with their subtrees.
     void DestroyChildren();
+    // The children list: a plain array in the document's memory, not a standard vector,
+    // which would keep a second copy of the memory's address in every item.
+    void InsertChild(size_t index, TXMLItem* child);
+    void EraseChild(size_t index);
+    void ReleaseChildren();
 
     std::string FValue;
     std::string FName;
     TXMLParams FParams;
-    std::pmr::vector<TXMLItem*> FChildren;
+    TXMLItem** FChildren = nullptr;
+    uint32_t FCount = 0;
+    uint32_t FCapacity = 0;
     TXMLItem* FParent = nullptr;
     TECXMLParser* FDocument = nullptr;
     std::unique_ptr<TXMLLayoutRecord> FLayoutRecord;

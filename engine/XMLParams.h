@@ -28,6 +28,8 @@ public:
     ~TXMLParams();
 
     int Count() const { return static_cast<int>(FCount); }
+    // The memory the entries live in.
+    std::pmr::memory_resource* Memory() const { return FMemory; }
     // The entry at an index, valid until the list changes; outside 0..Count-1 fails with
     // "List index out of bounds (%d)".
     std::string_view Strings(int index) const;
