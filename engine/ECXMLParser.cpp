@@ -1,5 +1,6 @@
 #include "ECXMLParser.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -64,6 +65,22 @@ public:
     void Parse(std::string_view tagText, size_t blank, size_t close, TXMLParams& params);
 
 private:
+    // An entry with a name: the name, the value as stored (without enclosing quotes,
+    // not yet decoded) and whether the value holds a "&".
+    struct TNamedEntry {
+        std::string_view name;
+        std::string_view value;
+        bool ampersand;
+    };
+    // Up to this many entries the usual tag is read without any list of the parser's.
+    static constexpr size_t UsualLimit = 16;
+
+    // The usual tag: entries name="value" one blank apart, the last one ending with the
+    // text. Fills the list and is true only for such a tag with distinct names.
+    bool ParseUsual(std::string_view text, TXMLParams& params);
+    // Fills the list with entries of distinct names, leaving out empty values; false,
+    // without touching the list, when two names are equal.
+    bool FillDistinct(const TNamedEntry* entries, size_t count, TXMLParams& params);
     // Duplicate names and entries without "=": values are looked up by name.
     void ParseByName(TXMLParams& params) const;
 
@@ -76,8 +93,9 @@ private:
     };
 
     std::vector<TEntryCut> FEntries;
+    std::vector<TNamedEntry> FNamed;
+    std::array<TNamedEntry, UsualLimit> FUsual;
     std::vector<std::string_view> FNames;
-    std::vector<uint32_t> FFirst;
     TXMLNameIndex FNameIndex;
 };
 
@@ -299,7 +317,8 @@ void TXMLParamParser::Parse(std::string_view tagText, TXMLParams& params)
 
 void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close, TXMLParams& params)
 {
-    params.Clear();
+    if (params.Count() > 0)
+        params.Clear();
     if (blank == std::string_view::npos)
         return;
     if (close > 0 && tagText[close - 1] == '/')
@@ -307,6 +326,8 @@ void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close
     if (close <= blank + 1)
         return;
     const std::string_view text = tagText.substr(blank + 1, close - blank - 1);
+    if (ParseUsual(text, params))
+        return;
 
     // Unquoted blanks end entries, and so do line breaks left in the tag (a CR LF, a CR
     // or a LF each). The last character is never examined, so a blank there stays in
@@ -323,33 +344,7 @@ void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close
         equals = nullptr;
         ampersand = false;
     };
-    // Entries of the usual shape, name="value" and a blank, are taken whole: a search for
-    // the "=", one for the closing quote. The first entry of another shape goes to the
-    // rules byte by byte below, from its start on, with the same result.
-    const char* p = start;
-    for (;;) {
-        const char* sign = NextStop(start, last + 1);
-        if (sign + 1 >= last || *sign != '=' || sign[1] != '"')
-            break;
-        const char* quote = sign + 2;
-        bool entities = false;
-        while ((quote = NextOf<'"', '\r', '\n', '&'>(quote, last + 1)) <= last && *quote == '&') {
-            entities = true;
-            ++quote;
-        }
-        if (quote > last || *quote != '"' || (quote < last && quote[1] != ' '))
-            break;
-        equals = sign;
-        ampersand = entities;
-        // A closing quote or a blank as the last character ends the last entry.
-        if (quote + 1 >= last) {
-            p = last + 1;
-            break;
-        }
-        cut(quote + 1);
-        start = p = quote + 2;
-    }
-    for (p = NextStop(p, last + 1); p <= last; p = NextStop(p + 1, last + 1)) {
+    for (const char* p = NextStop(start, last + 1); p <= last; p = NextStop(p + 1, last + 1)) {
         const char c = *p;
         if (c == '=') {
             if (!equals)
@@ -373,35 +368,84 @@ void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close
     if (start <= last)
         cut(last + 1);
 
-    FNames.clear();
-    size_t bytes = 0;
+    FNamed.clear();
     for (const TEntryCut& entry : FEntries) {
         if (entry.equals == std::string_view::npos)
             return ParseByName(params);
-        FNames.push_back(entry.text.substr(0, entry.equals));
-        bytes += entry.text.size();
+        FNamed.push_back({entry.text.substr(0, entry.equals), Unquoted(entry.text.substr(entry.equals + 1)), entry.ampersand});
     }
-    FNameIndex.FirstOfEach(FNames, FFirst);
-    for (size_t i = 0; i < FFirst.size(); ++i)
-        if (FFirst[i] != i)
-            return ParseByName(params);
+    if (!FillDistinct(FNamed.data(), FNamed.size(), params))
+        ParseByName(params);
+}
 
-    // Distinct names, the usual case: each entry's value depends on that entry alone, and
-    // an empty one removes it. Each entry is written once, in place: its name with the
-    // "=", then its value; decoding only ever shortens a value.
-    params.Reserve(FEntries.size(), bytes);
-    for (size_t i = 0; i < FEntries.size(); ++i) {
-        const std::string_view name = FNames[i];
-        const std::string_view value = Unquoted(FEntries[i].text.substr(name.size() + 1));
+bool TXMLParamParser::ParseUsual(std::string_view text, TXMLParams& params)
+{
+    TNamedEntry* const entries = FUsual.data();
+    size_t count = 0;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    for (;;) {
+        const char* const sign = NextStop(p, end);
+        if (count == UsualLimit || end - sign < 3 || *sign != '=' || sign[1] != '"')
+            return false;
+        const char* quote = sign + 2;
+        bool entities = false;
+        while ((quote = NextOf<'"', '\r', '\n', '&'>(quote, end)) < end && *quote == '&') {
+            entities = true;
+            ++quote;
+        }
+        if (quote == end || *quote != '"')
+            return false;
+        // An empty value keeps its quotes, as in an entry of any other shape.
+        const std::string_view value = quote > sign + 2 ? std::string_view(sign + 2, static_cast<size_t>(quote - sign - 2))
+                                                        : std::string_view(sign + 1, 2);
+        entries[count++] = {std::string_view(p, static_cast<size_t>(sign - p)), value, entities};
+        if (quote + 1 == end)
+            break;
+        // A blank as the last character would stay in the last value.
+        if (quote[1] != ' ' || quote + 2 == end)
+            return false;
+        p = quote + 2;
+    }
+    return FillDistinct(entries, count, params);
+}
+
+bool TXMLParamParser::FillDistinct(const TNamedEntry* entries, size_t count, TXMLParams& params)
+{
+    size_t bytes = 0;
+    for (size_t i = 0; i < count; ++i)
+        bytes += entries[i].name.size() + 1 + entries[i].value.size();
+    if (count <= UsualLimit) {
+        for (size_t i = 1; i < count; ++i)
+            for (size_t j = 0; j < i; ++j)
+                if (entries[j].name.size() == entries[i].name.size() && SameText(entries[j].name, entries[i].name))
+                    return false;
+    } else {
+        FNames.clear();
+        for (size_t i = 0; i < count; ++i)
+            FNames.push_back(entries[i].name);
+        if (!FNameIndex.Distinct(FNames))
+            return false;
+    }
+
+    // Each entry's value depends on that entry alone, and an empty one removes it. Each
+    // entry is written once, in place: its name with the "=", then its value; decoding
+    // only ever shortens a value.
+    params.Reserve(count, bytes);
+    for (size_t i = 0; i < count; ++i) {
+        const std::string_view name = entries[i].name;
+        const std::string_view value = entries[i].value;
         if (value.empty())
             continue;
         char* const out = params.AppendPlaced(name.size() + 1 + value.size());
-        std::memcpy(out, name.data(), name.size() + 1);
-        if (!FEntries[i].ampersand)
+        std::memcpy(out, name.data(), name.size());
+        out[name.size()] = '=';
+        if (!entries[i].ampersand)
             std::memcpy(out + name.size() + 1, value.data(), value.size());
         else
             params.TrimLast(name.size() + 1 + DecodeTo(value, true, out + name.size() + 1));
     }
+    return true;
 }
 
 void TXMLParamParser::ParseByName(TXMLParams& params) const

@@ -49,3 +49,12 @@ void TXMLNameIndex::FirstOfEach(const std::vector<std::string_view>& names, std:
         }
     }
 }
+
+bool TXMLNameIndex::Distinct(const std::vector<std::string_view>& names)
+{
+    FirstOfEach(names, FFirst);
+    for (size_t i = 0; i < names.size(); ++i)
+        if (FFirst[i] != i)
+            return false;
+    return true;
+}

@@ -13,7 +13,10 @@ public:
     // first[i] := index of the first name equal to names[i]; i itself when there is none
     // before it.
     void FirstOfEach(const std::vector<std::string_view>& names, std::vector<uint32_t>& first);
+    // Whether no two names are equal.
+    bool Distinct(const std::vector<std::string_view>& names);
 
 private:
     std::vector<uint32_t> FTable;
+    std::vector<uint32_t> FFirst;
 };
