@@ -438,10 +438,10 @@ bool TXMLParamParser::FillDistinct(const TNamedEntry* entries, size_t count, TXM
         if (value.empty())
             continue;
         char* const out = params.AppendPlaced(name.size() + 1 + value.size());
-        std::memcpy(out, name.data(), name.size());
+        CopyBytes(out, name.data(), name.size());
         out[name.size()] = '=';
         if (!entries[i].ampersand)
-            std::memcpy(out + name.size() + 1, value.data(), value.size());
+            CopyBytes(out + name.size() + 1, value.data(), value.size());
         else
             params.TrimLast(name.size() + 1 + DecodeTo(value, true, out + name.size() + 1));
     }

@@ -36,7 +36,8 @@ void TXMLItem::InsertChild(size_t index, TXMLItem* child)
         FChildren = children;
         FCapacity = capacity;
     }
-    std::memmove(FChildren + index + 1, FChildren + index, (FCount - index) * sizeof(TXMLItem*));
+    if (index < FCount)
+        std::memmove(FChildren + index + 1, FChildren + index, (FCount - index) * sizeof(TXMLItem*));
     FChildren[index] = child;
     ++FCount;
 }

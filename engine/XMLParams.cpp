@@ -86,6 +86,13 @@ void TXMLParams::Reserve(size_t count, size_t textBytes)
     const bool textFits = FTextSize + textBytes <= FTextCapacity;
     if (count <= FEntryCapacity && textFits)
         return;
+    if (!FBlock && count <= UINT32_MAX / sizeof(TEntry) && textBytes <= UINT32_MAX) {
+        // A list read from a tag: one block of just the size asked for.
+        FBlock = static_cast<char*>(FMemory->allocate(count * sizeof(TEntry) + textBytes, alignof(TEntry)));
+        FEntryCapacity = static_cast<uint32_t>(count);
+        FTextCapacity = static_cast<uint32_t>(textBytes);
+        return;
+    }
     // The live entries move to a new block, in their order, without the unused text.
     const size_t live = FTextSize - FUnused;
     const size_t entryCapacity = std::max<size_t>(count, FEntryCapacity);
@@ -110,21 +117,6 @@ void TXMLParams::Reserve(size_t count, size_t textBytes)
     FEntryCapacity = static_cast<uint32_t>(entryCapacity);
     FTextSize = size;
     FTextCapacity = static_cast<uint32_t>(textCapacity);
-}
-
-char* TXMLParams::AppendPlaced(size_t size)
-{
-    char* const out = TextBase() + FTextSize;
-    Entries()[FCount++] = {FTextSize, static_cast<uint32_t>(size)};
-    FTextSize += static_cast<uint32_t>(size);
-    return out;
-}
-
-void TXMLParams::TrimLast(size_t size)
-{
-    TEntry& entry = Entries()[FCount - 1];
-    FTextSize -= entry.size - static_cast<uint32_t>(size);
-    entry.size = static_cast<uint32_t>(size);
 }
 
 bool TXMLParams::Inside(std::string_view text) const

@@ -83,9 +83,20 @@ private:
     void Reserve(size_t count, size_t textBytes);
     // Appends an entry of `size` bytes of text and returns where the caller writes them.
     // Reserve must have made room.
-    char* AppendPlaced(size_t size);
+    char* AppendPlaced(size_t size)
+    {
+        char* const out = TextBase() + FTextSize;
+        Entries()[FCount++] = {FTextSize, static_cast<uint32_t>(size)};
+        FTextSize += static_cast<uint32_t>(size);
+        return out;
+    }
     // Shortens the last entry to `size` bytes.
-    void TrimLast(size_t size);
+    void TrimLast(size_t size)
+    {
+        TEntry& entry = Entries()[FCount - 1];
+        FTextSize -= entry.size - static_cast<uint32_t>(size);
+        entry.size = static_cast<uint32_t>(size);
+    }
     // Whether `text` lies in this list's block, which an edit may replace.
     bool Inside(std::string_view text) const;
     // Copies `entry`, which does not lie in the block, after the rest of the text,
