@@ -2,23 +2,13 @@
 
 #include <new>
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define SELVANE_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define SELVANE_ASAN 1
-#endif
-#ifdef SELVANE_ASAN
+#ifdef SELVANE_ARENA_POISONING
 #include <sanitizer/asan_interface.h>
 #endif
 
 namespace {
 
-// Under AddressSanitizer a block is poisoned while it is not handed out, so that a use
-// of a destroyed item is reported as it would be with the heap.
-#ifdef SELVANE_ASAN
+#ifdef SELVANE_ARENA_POISONING
 void Poison(void* block, size_t size) { ASAN_POISON_MEMORY_REGION(block, size); }
 void Unpoison(void* block, size_t size) { ASAN_UNPOISON_MEMORY_REGION(block, size); }
 #else
@@ -28,22 +18,19 @@ void Unpoison(void*, size_t) {}
 
 constexpr size_t Header = alignof(std::max_align_t);
 
-size_t ClassOf(size_t bytes) { return (bytes + TXMLArena::Granule - 1) / TXMLArena::Granule - 1; }
-
-bool Served(size_t bytes, size_t alignment)
-{
-    return bytes > 0 && bytes <= TXMLArena::MaxBlock && alignment <= TXMLArena::Granule;
-}
-
 } // namespace
 
 TXMLArena::~TXMLArena() { ReleaseChunks(); }
 
-void* TXMLArena::do_allocate(size_t bytes, size_t alignment)
+TXMLArena* TXMLArena::Heap()
 {
-    if (!Served(bytes, alignment))
-        return std::pmr::new_delete_resource()->allocate(bytes, alignment);
-    const size_t sizeClass = ClassOf(bytes);
+    // Never destroyed: lists in static storage may give their blocks back after exit.
+    static TXMLArena* const heap = new TXMLArena(THeapOnly{});
+    return heap;
+}
+
+void* TXMLArena::Take(size_t sizeClass)
+{
     void* block;
     if (TFreeBlock* free = FFree[sizeClass]) {
         Unpoison(free, (sizeClass + 1) * Granule);
@@ -56,19 +43,14 @@ void* TXMLArena::do_allocate(size_t bytes, size_t alignment)
     return block;
 }
 
-void TXMLArena::do_deallocate(void* block, size_t bytes, size_t alignment)
+void TXMLArena::GiveBack(void* block, size_t sizeClass)
 {
-    if (!Served(bytes, alignment)) {
-        std::pmr::new_delete_resource()->deallocate(block, bytes, alignment);
-        return;
-    }
     // The whole tree is gone (a Clear, a reload): the chunks go back to the heap rather
     // than staying behind as free lists of a document that may never grow again.
     if (--FBlocksInUse == 0) {
         ReleaseChunks();
         return;
     }
-    const size_t sizeClass = ClassOf(bytes);
     auto* free = static_cast<TFreeBlock*>(block);
     free->next = FFree[sizeClass];
     FFree[sizeClass] = free;

@@ -4,12 +4,26 @@
 #include <cstddef>
 #include <memory_resource>
 
+// Under AddressSanitizer a block is poisoned while it is not handed out, so that a use
+// of a destroyed item is reported as it would be with the heap.
+#if defined(__SANITIZE_ADDRESS__)
+#define SELVANE_ARENA_POISONING 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SELVANE_ARENA_POISONING 1
+#endif
+#endif
+
 // The memory of one document's items, parameter lists and children lists. Blocks up to
 // MaxBlock bytes are cut from 64 KiB chunks and go back to a free list of their size
 // when released, so building and destroying a tree costs no heap call per block;
 // larger or over-aligned blocks come from the heap. When the last block comes back,
 // the chunks go back to the heap too. Not thread-safe, like the document it serves.
-class TXMLArena : public std::pmr::memory_resource {
+//
+// Items and lists hold the arena by its own type, so that taking and giving back a
+// block is an inline step rather than a virtual call; those outside a document use
+// Heap, which passes every block on to the heap.
+class TXMLArena final : public std::pmr::memory_resource {
 public:
     static constexpr size_t Granule = 16;
     static constexpr size_t MaxBlock = 4096;
@@ -19,6 +33,49 @@ public:
     ~TXMLArena() override;
     TXMLArena(const TXMLArena&) = delete;
     TXMLArena& operator=(const TXMLArena&) = delete;
+
+    // The arena of items and lists that belong to no document; shared, and thread-safe
+    // since it keeps nothing.
+    static TXMLArena* Heap();
+
+    // The same as allocate and deallocate, without the virtual call.
+    void* Allocate(size_t bytes, size_t alignment = alignof(std::max_align_t))
+    {
+        if (!Served(bytes, alignment))
+            return std::pmr::new_delete_resource()->allocate(bytes, alignment);
+        const size_t sizeClass = ClassOf(bytes);
+        if constexpr (!Poisoning) {
+            if (TFreeBlock* block = FFree[sizeClass]) {
+                FFree[sizeClass] = block->next;
+                ++FBlocksInUse;
+                return block;
+            }
+            const size_t size = (sizeClass + 1) * Granule;
+            if (static_cast<size_t>(FEnd - FNext) >= size) {
+                void* block = FNext;
+                FNext += size;
+                ++FBlocksInUse;
+                return block;
+            }
+        }
+        return Take(sizeClass);
+    }
+    void Deallocate(void* block, size_t bytes, size_t alignment = alignof(std::max_align_t))
+    {
+        if (!Served(bytes, alignment)) {
+            std::pmr::new_delete_resource()->deallocate(block, bytes, alignment);
+            return;
+        }
+        const size_t sizeClass = ClassOf(bytes);
+        if (Poisoning || FBlocksInUse == 1) {
+            GiveBack(block, sizeClass);
+            return;
+        }
+        --FBlocksInUse;
+        auto* free = static_cast<TFreeBlock*>(block);
+        free->next = FFree[sizeClass];
+        FFree[sizeClass] = free;
+    }
 
     // Chunks currently held.
     size_t ChunkCount() const { return FChunkCount; }
@@ -32,11 +89,29 @@ private:
     struct TChunk {
         TChunk* next;
     };
+    struct THeapOnly {};
+#ifdef SELVANE_ARENA_POISONING
+    static constexpr bool Poisoning = true;
+#else
+    static constexpr bool Poisoning = false;
+#endif
 
-    void* do_allocate(size_t bytes, size_t alignment) override;
-    void do_deallocate(void* block, size_t bytes, size_t alignment) override;
+    explicit TXMLArena(THeapOnly) : FHeapOnly(true) {}
+
+    void* do_allocate(size_t bytes, size_t alignment) override { return Allocate(bytes, alignment); }
+    void do_deallocate(void* block, size_t bytes, size_t alignment) override { Deallocate(block, bytes, alignment); }
     bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
 
+    bool Served(size_t bytes, size_t alignment) const
+    {
+        return !FHeapOnly && bytes > 0 && bytes <= MaxBlock && alignment <= Granule;
+    }
+    static size_t ClassOf(size_t bytes) { return (bytes + Granule - 1) / Granule - 1; }
+    // A block of a size class when the chunk has no room for it, or under
+    // AddressSanitizer.
+    void* Take(size_t sizeClass);
+    // Gives back a block under AddressSanitizer, or the last one, with the chunks.
+    void GiveBack(void* block, size_t sizeClass);
     void* Cut(size_t size);
     void AddChunk();
     void ReleaseChunks();
@@ -47,4 +122,5 @@ private:
     char* FEnd = nullptr;
     size_t FChunkCount = 0;
     size_t FBlocksInUse = 0;
+    const bool FHeapOnly = false;
 };

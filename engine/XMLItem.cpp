@@ -9,7 +9,7 @@
 #include "CodePage.h"
 
 
-TXMLItem::TXMLItem(TECXMLParser* document, std::pmr::memory_resource* memory)
+TXMLItem::TXMLItem(TECXMLParser* document, TXMLArena* memory)
     : FParams(memory), FDocument(document)
 {
 }
@@ -29,7 +29,7 @@ void TXMLItem::InsertChild(size_t index, TXMLItem* child)
         if (FCapacity > UINT32_MAX / 2)
             throw std::length_error("Too many child items");
         const uint32_t capacity = FCapacity == 0 ? 2 : FCapacity * 2;
-        auto** children = static_cast<TXMLItem**>(Memory()->allocate(capacity * sizeof(TXMLItem*), alignof(TXMLItem*)));
+        auto** children = static_cast<TXMLItem**>(Memory()->Allocate(capacity * sizeof(TXMLItem*), alignof(TXMLItem*)));
         if (FCount > 0)
             std::memcpy(children, FChildren, FCount * sizeof(TXMLItem*));
         ReleaseChildren();
@@ -51,7 +51,7 @@ void TXMLItem::EraseChild(size_t index)
 void TXMLItem::ReleaseChildren()
 {
     if (FChildren)
-        Memory()->deallocate(FChildren, FCapacity * sizeof(TXMLItem*), alignof(TXMLItem*));
+        Memory()->Deallocate(FChildren, FCapacity * sizeof(TXMLItem*), alignof(TXMLItem*));
     FChildren = nullptr;
     FCapacity = 0;
 }
@@ -84,9 +84,9 @@ void TXMLItem::DestroySubtrees(std::vector<TXMLItem*> items)
         items.pop_back();
         items.insert(items.end(), item->FChildren, item->FChildren + item->FCount);
         item->FCount = 0;
-        std::pmr::memory_resource* memory = item->Memory();
+        TXMLArena* const memory = item->Memory();
         item->~TXMLItem();
-        memory->deallocate(item, sizeof(TXMLItem), alignof(TXMLItem));
+        memory->Deallocate(item, sizeof(TXMLItem), alignof(TXMLItem));
     }
 }
 
@@ -110,14 +110,14 @@ void TXMLItem::Clear()
 
 TXMLItem* TXMLItem::New()
 {
-    std::pmr::memory_resource* memory = Memory();
-    auto* child = new (memory->allocate(sizeof(TXMLItem), alignof(TXMLItem))) TXMLItem(FDocument, memory);
+    TXMLArena* const memory = Memory();
+    auto* child = new (memory->Allocate(sizeof(TXMLItem), alignof(TXMLItem))) TXMLItem(FDocument, memory);
     child->FParent = this;
     try {
         InsertChild(FCount, child);
     } catch (...) {
         child->~TXMLItem();
-        memory->deallocate(child, sizeof(TXMLItem), alignof(TXMLItem));
+        memory->Deallocate(child, sizeof(TXMLItem), alignof(TXMLItem));
         throw;
     }
     Changed();

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
-#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,8 +24,7 @@ class TXMLItem {
 public:
     // A root item; children are made only by New, in the root's memory, which must
     // outlive the tree.
-    explicit TXMLItem(TECXMLParser* document = nullptr,
-                      std::pmr::memory_resource* memory = std::pmr::get_default_resource());
+    explicit TXMLItem(TECXMLParser* document = nullptr, TXMLArena* memory = TXMLArena::Heap());
     // Destroys the whole subtree (without recursion) and the layout record.
     ~TXMLItem();
     TXMLItem(const TXMLItem&) = delete;
@@ -88,7 +86,7 @@ public:
 private:
     friend class TXMLLoader;
 
-    std::pmr::memory_resource* Memory() const { return FParams.Memory(); }
+    TXMLArena* Memory() const { return FParams.Memory(); }
     static void DestroySubtrees(std::vector<TXMLItem*> items);
     // Takes all children out and destroys them with their subtrees.
     void DestroyChildren();

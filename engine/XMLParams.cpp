@@ -53,7 +53,7 @@ TXMLParams& TXMLParams::operator=(TXMLParams&& other)
 {
     if (this == &other)
         return *this;
-    if (!FMemory->is_equal(*other.FMemory))
+    if (FMemory != other.FMemory)
         return *this = static_cast<const TXMLParams&>(other);
     Release();
     FBlock = std::exchange(other.FBlock, nullptr);
@@ -70,7 +70,7 @@ TXMLParams::~TXMLParams() { Release(); }
 void TXMLParams::Release()
 {
     if (FBlock)
-        FMemory->deallocate(FBlock, FEntryCapacity * sizeof(TEntry) + FTextCapacity, alignof(TEntry));
+        FMemory->Deallocate(FBlock, FEntryCapacity * sizeof(TEntry) + FTextCapacity, alignof(TEntry));
     FBlock = nullptr;
     FCount = FEntryCapacity = FTextSize = FTextCapacity = FUnused = 0;
 }
@@ -88,7 +88,7 @@ void TXMLParams::Reserve(size_t count, size_t textBytes)
         return;
     if (!FBlock && count <= UINT32_MAX / sizeof(TEntry) && textBytes <= UINT32_MAX) {
         // A list read from a tag: one block of just the size asked for.
-        FBlock = static_cast<char*>(FMemory->allocate(count * sizeof(TEntry) + textBytes, alignof(TEntry)));
+        FBlock = static_cast<char*>(FMemory->Allocate(count * sizeof(TEntry) + textBytes, alignof(TEntry)));
         FEntryCapacity = static_cast<uint32_t>(count);
         FTextCapacity = static_cast<uint32_t>(textBytes);
         return;
@@ -99,7 +99,7 @@ void TXMLParams::Reserve(size_t count, size_t textBytes)
     const size_t textCapacity = textFits ? FTextCapacity - FUnused : live + textBytes;
     if (entryCapacity > UINT32_MAX / sizeof(TEntry) || textCapacity > UINT32_MAX)
         throw std::length_error("Parameter list too long");
-    char* const block = static_cast<char*>(FMemory->allocate(entryCapacity * sizeof(TEntry) + textCapacity, alignof(TEntry)));
+    char* const block = static_cast<char*>(FMemory->Allocate(entryCapacity * sizeof(TEntry) + textCapacity, alignof(TEntry)));
     auto* const entries = reinterpret_cast<TEntry*>(block);
     char* const text = block + entryCapacity * sizeof(TEntry);
     uint32_t size = 0;

@@ -2,9 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory_resource>
 #include <string>
 #include <string_view>
+
+#include "XMLArena.h"
 
 // The parameter list of an item: ordered "name=value" entries. The name is the text
 // before an entry's first "="; an entry without "=" has no name and matches no lookup.
@@ -17,9 +18,9 @@
 // the block until the block grows. A list holds up to 4 GiB of text.
 class TXMLParams {
 public:
-    TXMLParams() : TXMLParams(std::pmr::get_default_resource()) {}
-    explicit TXMLParams(std::pmr::memory_resource* memory) : FMemory(memory) {}
-    // A copy lives in the default memory, like a copy of a standard polymorphic container.
+    TXMLParams() : TXMLParams(TXMLArena::Heap()) {}
+    explicit TXMLParams(TXMLArena* memory) : FMemory(memory) {}
+    // A copy lives on the heap, like a copy of a standard polymorphic container.
     TXMLParams(const TXMLParams& other);
     TXMLParams& operator=(const TXMLParams& other);
     // Takes the memory along.
@@ -29,7 +30,7 @@ public:
 
     int Count() const { return static_cast<int>(FCount); }
     // The memory the entries live in.
-    std::pmr::memory_resource* Memory() const { return FMemory; }
+    TXMLArena* Memory() const { return FMemory; }
     // The entry at an index, valid until the list changes; outside 0..Count-1 fails with
     // "List index out of bounds (%d)".
     std::string_view Strings(int index) const;
@@ -107,7 +108,7 @@ private:
     void OpenSlot(size_t index);
     void Release();
 
-    std::pmr::memory_resource* FMemory;
+    TXMLArena* FMemory;
     char* FBlock = nullptr;
     uint32_t FCount = 0;
     uint32_t FEntryCapacity = 0;
