@@ -199,14 +199,15 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
         }
         case xtStartTag: {
             lineBroken = nullptr;
-            // A tag token ends at its first ">". Names are stored without SetName: nothing
-            // is reported while a document is read.
+            // A tag token ends at its first ">". Items are added and named without New and
+            // SetName: nothing is reported while a document is read.
             const size_t blank = FindByte<' '>(text, 1);
             if (HasText(current->FName)) {
                 parents.push_back(current);
-                current = current->New();
+                current = current->AddChild(TagNameAt(text, blank));
+            } else {
+                current->FName.assign(TagNameAt(text, blank));
             }
-            current->FName.assign(TagNameAt(text, blank));
             params.Parse(text, blank, text.size() - 1, current->FParams);
             break;
         }
@@ -226,8 +227,7 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
             } else {
                 lineBroken = nullptr;
                 const size_t blank = FindByte<' '>(text, 1);
-                TXMLItem* child = current->New();
-                child->FName.assign(TagNameAt(text, blank));
+                TXMLItem* child = current->AddChild(TagNameAt(text, blank));
                 params.Parse(text, blank, text.size() - 1, child->FParams);
             }
             break;

@@ -9,8 +9,10 @@
 #include "CodePage.h"
 
 
-TXMLItem::TXMLItem(TECXMLParser* document, TXMLArena* memory)
-    : FParams(memory), FDocument(document)
+TXMLItem::TXMLItem(TECXMLParser* document, TXMLArena* memory) : FParams(memory), FDocument(document) {}
+
+TXMLItem::TXMLItem(TECXMLParser* document, TXMLArena* memory, std::string_view name)
+    : FName(name), FParams(memory), FDocument(document)
 {
 }
 
@@ -110,8 +112,15 @@ void TXMLItem::Clear()
 
 TXMLItem* TXMLItem::New()
 {
+    TXMLItem* child = AddChild({});
+    Changed();
+    return child;
+}
+
+TXMLItem* TXMLItem::AddChild(std::string_view name)
+{
     TXMLArena* const memory = Memory();
-    auto* child = new (memory->Allocate(sizeof(TXMLItem), alignof(TXMLItem))) TXMLItem(FDocument, memory);
+    auto* child = new (memory->Allocate(sizeof(TXMLItem), alignof(TXMLItem))) TXMLItem(FDocument, memory, name);
     child->FParent = this;
     try {
         InsertChild(FCount, child);
@@ -120,7 +129,6 @@ TXMLItem* TXMLItem::New()
         memory->Deallocate(child, sizeof(TXMLItem), alignof(TXMLItem));
         throw;
     }
-    Changed();
     return child;
 }
 

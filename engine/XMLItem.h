@@ -86,7 +86,10 @@ public:
 private:
     friend class TXMLLoader;
 
+    TXMLItem(TECXMLParser* document, TXMLArena* memory, std::string_view name);
     TXMLArena* Memory() const { return FParams.Memory(); }
+    // Appends a child of that name without notifying anyone.
+    TXMLItem* AddChild(std::string_view name);
     static void DestroySubtrees(std::vector<TXMLItem*> items);
     // Takes all children out and destroys them with their subtrees.
     void DestroyChildren();

@@ -81,18 +81,11 @@ void TXMLParams::CheckIndex(int index, int limit) const
         throw EListError(index);
 }
 
-void TXMLParams::Reserve(size_t count, size_t textBytes)
+void TXMLParams::Grow(size_t count, size_t textBytes)
 {
     const bool textFits = FTextSize + textBytes <= FTextCapacity;
     if (count <= FEntryCapacity && textFits)
         return;
-    if (!FBlock && count <= UINT32_MAX / sizeof(TEntry) && textBytes <= UINT32_MAX) {
-        // A list read from a tag: one block of just the size asked for.
-        FBlock = static_cast<char*>(FMemory->Allocate(count * sizeof(TEntry) + textBytes, alignof(TEntry)));
-        FEntryCapacity = static_cast<uint32_t>(count);
-        FTextCapacity = static_cast<uint32_t>(textBytes);
-        return;
-    }
     // The live entries move to a new block, in their order, without the unused text.
     const size_t live = FTextSize - FUnused;
     const size_t entryCapacity = std::max<size_t>(count, FEntryCapacity);

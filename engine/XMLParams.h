@@ -81,7 +81,17 @@ private:
     char* TextBase() const { return FBlock + FEntryCapacity * sizeof(TEntry); }
     std::string_view EntryText(size_t index) const { return {TextBase() + Entries()[index].offset, Entries()[index].size}; }
     // Room for `count` entries and `textBytes` more bytes of text after the rest.
-    void Reserve(size_t count, size_t textBytes);
+    void Reserve(size_t count, size_t textBytes)
+    {
+        if (FBlock || count == 0 || count > UINT32_MAX / sizeof(TEntry) || textBytes > UINT32_MAX)
+            return Grow(count, textBytes);
+        // A list read from a tag: one block of just the size asked for.
+        FBlock = static_cast<char*>(FMemory->Allocate(count * sizeof(TEntry) + textBytes, alignof(TEntry)));
+        FEntryCapacity = static_cast<uint32_t>(count);
+        FTextCapacity = static_cast<uint32_t>(textBytes);
+    }
+    // The same for a list that may have entries already.
+    void Grow(size_t count, size_t textBytes);
     // Appends an entry of `size` bytes of text and returns where the caller writes them.
     // Reserve must have made room.
     char* AppendPlaced(size_t size)
