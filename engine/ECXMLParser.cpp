@@ -160,9 +160,7 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
     // Appends to a value in place: a long text read in many pieces (a line break written
     // as "<br/>" between each two) would otherwise be copied whole for every piece.
     auto append = [](TXMLItem* target, std::string_view first, std::string_view second = {}) {
-        std::string value = std::move(target->FValue);
-        value.append(first).append(second);
-        target->SetValue(std::move(value));
+        target->ValueText().append(first).append(second);
     };
 
     for (TXMLToken token = tokenizer.Token(); token != xtEnd; token = tokenizer.NextToken()) {
@@ -190,7 +188,7 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
             std::string decoded = DecodeText(text);
             if (current == lineBroken)
                 append(current, decoded);
-            else if (HasText(current->FValue))
+            else if (HasText(current->Value()))
                 append(current, "\r\n", decoded);
             else
                 current->SetValue(std::move(decoded));

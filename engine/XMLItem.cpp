@@ -9,6 +9,8 @@
 #include "CodePage.h"
 
 
+const std::string TXMLItem::EmptyValue;
+
 TXMLItem::TXMLItem(TECXMLParser* document, TXMLArena* memory) : FParams(memory), FDocument(document) {}
 
 TXMLItem::TXMLItem(TECXMLParser* document, TXMLArena* memory, std::string_view name)
@@ -23,6 +25,7 @@ TXMLItem::~TXMLItem()
     if (FCount > 0)
         DestroyChildren();
     ReleaseChildren();
+    ReleaseValue();
 }
 
 void TXMLItem::InsertChild(size_t index, TXMLItem* child)
@@ -73,8 +76,27 @@ void TXMLItem::SetName(std::string name)
 
 void TXMLItem::SetValue(std::string value)
 {
-    FValue = std::move(value);
+    if (value.empty())
+        ReleaseValue();
+    else
+        ValueText() = std::move(value);
     Changed();
+}
+
+std::string& TXMLItem::ValueText()
+{
+    if (!FValue)
+        FValue = new (Memory()->Allocate(sizeof(std::string), alignof(std::string))) std::string;
+    return *FValue;
+}
+
+void TXMLItem::ReleaseValue()
+{
+    if (!FValue)
+        return;
+    FValue->~basic_string();
+    Memory()->Deallocate(FValue, sizeof(std::string), alignof(std::string));
+    FValue = nullptr;
 }
 
 void TXMLItem::DestroySubtrees(std::vector<TXMLItem*> items)

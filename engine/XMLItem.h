@@ -33,7 +33,7 @@ public:
     const std::string& Name() const { return FName; }
     // Stores the name, then Changed.
     void SetName(std::string name);
-    const std::string& Value() const { return FValue; }
+    const std::string& Value() const { return FValue ? *FValue : EmptyValue; }
     // Stores the value, then Changed.
     void SetValue(std::string value);
     TXMLParams& Params() { return FParams; }
@@ -90,6 +90,9 @@ private:
     TXMLArena* Memory() const { return FParams.Memory(); }
     // Appends a child of that name without notifying anyone.
     TXMLItem* AddChild(std::string_view name);
+    // The value for changing it in place, made when there is none.
+    std::string& ValueText();
+    void ReleaseValue();
     static void DestroySubtrees(std::vector<TXMLItem*> items);
     // Takes all children out and destroys them with their subtrees.
     void DestroyChildren();
@@ -99,7 +102,11 @@ private:
     void EraseChild(size_t index);
     void ReleaseChildren();
 
-    std::string FValue;
+    static const std::string EmptyValue;
+
+    // Most items have no text of their own: the value is kept in the document's memory
+    // only when there is one.
+    std::string* FValue = nullptr;
     std::string FName;
     TXMLParams FParams;
     TXMLItem** FChildren = nullptr;
