@@ -1,6 +1,5 @@
 #include "ECXMLParser.h"
 
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -72,8 +71,8 @@ private:
         std::string_view value;
         bool ampersand;
     };
-    // Up to this many entries the usual tag is read without any list of the parser's.
-    static constexpr size_t UsualLimit = 16;
+    // Up to this many names are compared pairwise.
+    static constexpr size_t PairwiseLimit = 16;
 
     // The usual tag: entries name="value" one blank apart, the last one ending with the
     // text. Fills the list and is true only for such a tag with distinct names.
@@ -94,7 +93,6 @@ private:
 
     std::vector<TEntryCut> FEntries;
     std::vector<TNamedEntry> FNamed;
-    std::array<TNamedEntry, UsualLimit> FUsual;
     std::vector<std::string_view> FNames;
     TXMLNameIndex FNameIndex;
 };
@@ -378,13 +376,12 @@ void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close
 
 bool TXMLParamParser::ParseUsual(std::string_view text, TXMLParams& params)
 {
-    TNamedEntry* const entries = FUsual.data();
-    size_t count = 0;
+    FNamed.clear();
     const char* p = text.data();
     const char* const end = p + text.size();
     for (;;) {
         const char* const sign = NextStop(p, end);
-        if (count == UsualLimit || end - sign < 3 || *sign != '=' || sign[1] != '"')
+        if (end - sign < 3 || *sign != '=' || sign[1] != '"')
             return false;
         const char* quote = sign + 2;
         bool entities = false;
@@ -397,7 +394,7 @@ bool TXMLParamParser::ParseUsual(std::string_view text, TXMLParams& params)
         // An empty value keeps its quotes, as in an entry of any other shape.
         const std::string_view value = quote > sign + 2 ? std::string_view(sign + 2, static_cast<size_t>(quote - sign - 2))
                                                         : std::string_view(sign + 1, 2);
-        entries[count++] = {std::string_view(p, static_cast<size_t>(sign - p)), value, entities};
+        FNamed.push_back({std::string_view(p, static_cast<size_t>(sign - p)), value, entities});
         if (quote + 1 == end)
             break;
         // A blank as the last character would stay in the last value.
@@ -405,7 +402,7 @@ bool TXMLParamParser::ParseUsual(std::string_view text, TXMLParams& params)
             return false;
         p = quote + 2;
     }
-    return FillDistinct(entries, count, params);
+    return FillDistinct(FNamed.data(), FNamed.size(), params);
 }
 
 bool TXMLParamParser::FillDistinct(const TNamedEntry* entries, size_t count, TXMLParams& params)
@@ -413,7 +410,7 @@ bool TXMLParamParser::FillDistinct(const TNamedEntry* entries, size_t count, TXM
     size_t bytes = 0;
     for (size_t i = 0; i < count; ++i)
         bytes += entries[i].name.size() + 1 + entries[i].value.size();
-    if (count <= UsualLimit) {
+    if (count <= PairwiseLimit) {
         for (size_t i = 1; i < count; ++i)
             for (size_t j = 0; j < i; ++j)
                 if (entries[j].name.size() == entries[i].name.size() && SameText(entries[j].name, entries[i].name))

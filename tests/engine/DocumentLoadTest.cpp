@@ -82,6 +82,7 @@ TEST(DocumentLoad, ManyParametersFollowTheSameRulesAsAFew)
         tag += " p" + n + "=\"v&amp;lt;" + n + "\"";
         expected += " [p" + n + "=v&lt;" + n + "]";
     }
+    EXPECT_EQ(Loaded(tag + ">"), expected + "\n");
     EXPECT_EQ(Loaded(tag + " e= q=\"\">"), expected + " [q=\"\"]\n");
 
     // A name repeated in another letter case: the first entry takes the later name and
