@@ -545,13 +545,7 @@ void TECXMLParser::LoadFromStream(std::istream& stream) { FRoot->LoadFromStream(
 
 void TECXMLParser::LoadFromFile(const std::filesystem::path& fileName)
 {
-    // The tokenizer takes 4096 bytes at a time; reading the file in larger blocks saves
-    // a system call for each of them.
-    constexpr size_t ReadBlock = 256 * 1024;
-    const std::unique_ptr<char[]> block(new char[ReadBlock]);
-    std::ifstream file;
-    file.rdbuf()->pubsetbuf(block.get(), ReadBlock);
-    file.open(fileName, std::ios::binary);
+    std::ifstream file(fileName, std::ios::binary);
     if (!file)
         throw EFOpenError(FullPath(fileName), SystemReason(errno));
     try {

@@ -45,88 +45,85 @@ size_t RemainingSize(std::istream& stream)
     return end > here ? static_cast<size_t>(end - here) : 0;
 }
 
+// The rest of a stream, with one spare byte after it; `size` is set to its length.
+std::unique_ptr<char[]> ReadAll(std::istream& stream, size_t& size)
+{
+    constexpr size_t Step = 64 * 1024;
+    size_t capacity = RemainingSize(stream);
+    if (capacity == 0)
+        capacity = Step;
+    std::unique_ptr<char[]> data(new char[capacity + 1]);
+    size = 0;
+    for (;;) {
+        stream.read(data.get() + size, static_cast<std::streamsize>(capacity - size));
+        size += static_cast<size_t>(stream.gcount());
+        if (size < capacity || stream.peek() == std::char_traits<char>::eof())
+            return data;
+        // The stream holds more than it said, or could not say: twice the room.
+        std::unique_ptr<char[]> larger(new char[capacity * 2 + 1]);
+        std::memcpy(larger.get(), data.get(), size);
+        data = std::move(larger);
+        capacity *= 2;
+    }
+}
+
 } // namespace
 
 TXMLTokenizer::TXMLTokenizer(std::istream& stream) : TXMLTokenizer(stream, ChunkSize, true) {}
 
-TXMLTokenizer::TXMLTokenizer(std::istream& stream, size_t capacity, bool growing)
-    : FStream(stream), FBuffer(new char[capacity + 1]), FCapacity(capacity), FGrowing(growing)
+TXMLTokenizer::TXMLTokenizer(std::istream& stream, size_t capacity, bool growing) : FGrowing(growing)
 {
-    // One spare byte, so the terminator fits even when a chunk runs to the buffer's end.
-    FDataEnd = FPosition = FChunkEnd = FTokenStart = FBuffer.get();
+    size_t size = 0;
+    FData = ReadAll(stream, size);
+    FDataEnd = FData.get() + size;
+    FCapacity = capacity == 0 ? size : capacity;
+    FWindow = FPosition = FChunkEnd = FTokenStart = FData.get();
+    FSavedByte = *FChunkEnd;
     *FChunkEnd = 0;
     NextToken();
 }
 
 TXMLTokenizer::~TXMLTokenizer() = default;
 
-TXMLLargeTokenizer::TXMLLargeTokenizer(std::istream& stream)
-    : TXMLTokenizer(stream, RemainingSize(stream), false)
-{
-}
+TXMLLargeTokenizer::TXMLLargeTokenizer(std::istream& stream) : TXMLTokenizer(stream, 0, false) {}
 
 bool TXMLTokenizer::ReadBuffer(const char* keep)
 {
     *FChunkEnd = FSavedByte;
-    char* buffer = FBuffer.get();
-    const size_t shift = static_cast<size_t>(keep - buffer);
-    if (shift > 0) {
-        std::memmove(buffer, keep, static_cast<size_t>(FDataEnd - keep));
-        FDataEnd -= shift;
-        FPosition -= shift;
-        FTokenStart = FTokenStart >= keep ? FTokenStart - shift : buffer;
-    }
-
+    FWindow = const_cast<char*>(keep);
     for (;;) {
-        char* const bufferEnd = buffer + FCapacity;
-        const size_t room = static_cast<size_t>(bufferEnd - FDataEnd);
-        size_t got = 0;
-        if (room > 0) {
-            FStream.read(FDataEnd, static_cast<std::streamsize>(room));
-            got = static_cast<size_t>(FStream.gcount());
-            FDataEnd += got;
-        }
-        FChunkEnd = FDataEnd;
-        if (FCapacity == 0 || FDataEnd != bufferEnd)
+        const size_t available = static_cast<size_t>(FDataEnd - FWindow);
+        if (FCapacity == 0 || available < FCapacity) {
+            // The window holds the rest of the stream.
+            FChunkEnd = FDataEnd;
             break;
+        }
+        char* const windowEnd = FWindow + FCapacity;
+        FChunkEnd = windowEnd;
 
-        // A full buffer may end inside a line: the chunk ends after the last line feed
+        // A full window may end inside a line: the chunk ends after the last line feed
         // among its inner bytes that the scan has not passed yet.
-        const char* const low = std::max<const char*>(FPosition, buffer + 1);
-        const char* const high = bufferEnd - 1;
+        const char* const low = std::max<const char*>(FPosition, FWindow + 1);
+        const char* const high = windowEnd - 1;
         if (const char* lineFeed = low < high ? FindLastLineFeed(low, high) : nullptr) {
             FChunkEnd = const_cast<char*>(lineFeed) + 1;
             break;
         }
         // The current token began lines before and still goes on: it is finished when
-        // the buffer already holds the rest of the stream, and otherwise gets more room,
+        // the window already reaches the stream's end, and otherwise gets a larger one,
         // unless its last line alone has run past a chunk's size.
-        const char* const lastLineFeed = low > buffer + 1 ? FindLastLineFeed(buffer + 1, low) : nullptr;
+        const char* const lastLineFeed = low > FWindow + 1 ? FindLastLineFeed(FWindow + 1, low) : nullptr;
         if (!lastLineFeed)
             throw EParserError("Line too long", FSourceLine);
-        if (got < room || FStream.peek() == std::char_traits<char>::eof())
+        if (available == FCapacity)
             break;
-        if (!FGrowing || static_cast<size_t>(bufferEnd - lastLineFeed) > ChunkSize)
+        if (!FGrowing || static_cast<size_t>(windowEnd - lastLineFeed) > ChunkSize)
             throw EParserError("Line too long", FSourceLine);
-        Grow();
-        buffer = FBuffer.get();
+        FCapacity *= 2;
     }
     FSavedByte = *FChunkEnd;
     *FChunkEnd = 0;
     return FChunkEnd > FPosition;
-}
-
-void TXMLTokenizer::Grow()
-{
-    const size_t capacity = FCapacity * 2;
-    std::unique_ptr<char[]> larger(new char[capacity + 1]);
-    char* const old = FBuffer.get();
-    std::memcpy(larger.get(), old, static_cast<size_t>(FDataEnd - old));
-    FDataEnd = larger.get() + (FDataEnd - old);
-    FPosition = larger.get() + (FPosition - old);
-    FTokenStart = larger.get() + (FTokenStart - old);
-    FBuffer = std::move(larger);
-    FCapacity = capacity;
 }
 
 void TXMLTokenizer::SkipBlanks()

@@ -17,15 +17,19 @@ enum TXMLToken {
 };
 
 // Cuts XML text into tags, text runs, comments and declarations without checking them.
-// Reads the stream through a 4096-byte buffer, one chunk per refill; a chunk ends after
-// its last line feed, so 4096 bytes without one fail with "Line too long on line %d".
-// Chunk boundaries never show in the tokens; a token of many lines that outgrows the
-// buffer gets a larger one.
+// Takes the stream in 4096-byte chunks; a chunk ends after its last line feed, so 4096
+// bytes without one fail with "Line too long on line %d". Chunk boundaries never show in
+// the tokens; a token of many lines that outgrows a chunk gets a larger one.
+//
+// The stream is read whole at construction and the chunks are windows on that copy, so
+// no byte is moved twice; the chunk rules are those of a 4096-byte buffer refilled from
+// the stream.
 class TXMLTokenizer {
 public:
     static constexpr size_t ChunkSize = 4096;
 
-    // Reads the first token at once; the stream is read from its position, not owned.
+    // Reads the stream from its position to its end, and the first token; the stream is
+    // not owned.
     explicit TXMLTokenizer(std::istream& stream);
     virtual ~TXMLTokenizer();
     TXMLTokenizer(const TXMLTokenizer&) = delete;
@@ -41,15 +45,14 @@ public:
     int SourceLine() const { return FSourceLine; }
 
 protected:
+    // `capacity` 0: one window over the whole stream, which never grows.
     TXMLTokenizer(std::istream& stream, size_t capacity, bool growing);
 
 private:
-    void Start();
     void SkipBlanks();
-    // Reads more input, keeping the bytes from `keep` on; false when none came.
+    // Moves the window to start at `keep` and ends the next chunk in it; false when no
+    // byte came.
     bool ReadBuffer(const char* keep);
-    // Doubles the buffer, keeping its bytes and the positions in it.
-    void Grow();
     // The first of `Stops` from `from` to the chunk end (or the chunk end), noting in
     // FReturns any CR passed on the way.
     template <char... Stops>
@@ -57,11 +60,13 @@ private:
     void ScanTag();
     void ScanText();
 
-    std::istream& FStream;
-    std::unique_ptr<char[]> FBuffer;
+    // The stream's bytes and one spare byte for the terminator of the last chunk.
+    std::unique_ptr<char[]> FData;
+    char* FDataEnd;
+    // The window the current chunk lies in, as the buffer of a stream reader would hold.
+    char* FWindow;
     size_t FCapacity;
     bool FGrowing;
-    char* FDataEnd;
     char* FPosition;
     char* FChunkEnd;
     char* FTokenStart;
@@ -73,7 +78,7 @@ private:
     TXMLToken FToken = xtEnd;
 };
 
-// The fallback tokenizer: its buffer holds the whole rest of the stream, so only a
+// The fallback tokenizer: its one chunk is the whole rest of the stream, so only a
 // stream without any inner line feed fails with "Line too long".
 class TXMLLargeTokenizer : public TXMLTokenizer {
 public:
