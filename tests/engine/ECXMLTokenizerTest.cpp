@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <map>
 #include <random>
 #include <sstream>
@@ -15,12 +16,11 @@ using Tokens = std::vector<std::string>;
 
 // Every token up to xtEnd as "kind text", with "@line" when asked; or the error message.
 template <class Tokenizer>
-Tokens Tokenize(const std::string& input, bool withLines = false)
+Tokens Tokenize(std::istream& stream, bool withLines = false)
 {
     static const std::map<TXMLToken, std::string> Kinds{
         {xtComment, "comment"}, {xtDeclaration, "declaration"}, {xtText, "text"},
         {xtStartTag, "start"}, {xtEndTag, "endtag"}, {xtEmptyTag, "empty"}};
-    std::istringstream stream(input);
     Tokens tokens;
     try {
         Tokenizer tokenizer(stream);
@@ -35,6 +35,35 @@ Tokens Tokenize(const std::string& input, bool withLines = false)
     }
     return tokens;
 }
+
+template <class Tokenizer>
+Tokens Tokenize(const std::string& input, bool withLines = false)
+{
+    std::istringstream stream(input);
+    return Tokenize<Tokenizer>(stream, withLines);
+}
+
+// Hands out its text in small pieces and can neither seek nor tell its size, like a pipe.
+class TPipeBuffer : public std::streambuf {
+public:
+    explicit TPipeBuffer(std::string text) : FText(std::move(text)) {}
+
+protected:
+    int_type underflow() override
+    {
+        if (FAt >= FText.size())
+            return traits_type::eof();
+        char* const piece = FText.data() + FAt;
+        const size_t size = std::min<size_t>(1000, FText.size() - FAt);
+        setg(piece, piece, piece + size);
+        FAt += size;
+        return traits_type::to_int_type(*piece);
+    }
+
+private:
+    std::string FText;
+    size_t FAt = 0;
+};
 
 TEST(XMLTokenizer, ClassifiesTagsByTheirText)
 {
@@ -165,6 +194,19 @@ TEST(XMLTokenizer, ChunkBoundariesNeverShowInTokens)
         EXPECT_GT(chunked.size(), 200u);
         EXPECT_EQ(chunked, Tokenize<TXMLLargeTokenizer>(input, true));
     }
+}
+
+TEST(XMLTokenizer, StreamThatCannotTellItsSizeGivesTheSameTokens)
+{
+    const std::string input = StraddlingDocument(7, 150000);
+    const Tokens expected = Tokenize<TXMLTokenizer>(input, true);
+    ASSERT_GT(expected.size(), 1000u);
+    TPipeBuffer chunkedPipe(input);
+    std::istream chunkedStream(&chunkedPipe);
+    EXPECT_EQ(Tokenize<TXMLTokenizer>(chunkedStream, true), expected);
+    TPipeBuffer largePipe(input);
+    std::istream largeStream(&largePipe);
+    EXPECT_EQ(Tokenize<TXMLLargeTokenizer>(largeStream, true), expected);
 }
 
 TEST(XMLTokenizer, TokenOfManyLinesLargerThanTheBufferIsKeptWhole)
