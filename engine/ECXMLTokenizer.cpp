@@ -126,7 +126,8 @@ bool TXMLTokenizer::ReadBuffer(const char* keep)
     return FChunkEnd > FPosition;
 }
 
-void TXMLTokenizer::SkipBlanks()
+// Inline: it runs before every token, mostly over a line feed and an indent.
+inline void TXMLTokenizer::SkipBlanks()
 {
     for (;;) {
         // Bytes 1 to 32; the unsigned wrap leaves out the terminator.
