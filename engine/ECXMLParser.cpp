@@ -374,7 +374,8 @@ void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close
         ParseByName(params);
 }
 
-bool TXMLParamParser::ParseUsual(std::string_view text, TXMLParams& params)
+// Inline into Parse: most tags of a document take this way.
+inline bool TXMLParamParser::ParseUsual(std::string_view text, TXMLParams& params)
 {
     FNamed.clear();
     const char* p = text.data();

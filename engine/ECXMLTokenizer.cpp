@@ -236,10 +236,9 @@ void TXMLTokenizer::ScanText()
     FToken = xtText;
 }
 
-std::string_view TXMLTokenizer::TokenText(std::string& scratch) const
+std::string_view TXMLTokenizer::WithoutLineEndPairs(std::string_view raw, std::string& scratch)
 {
-    const std::string_view raw(FTokenStart, static_cast<size_t>(FPosition - FTokenStart));
-    if (!FReturns || FindByte<'\r'>(raw) == std::string_view::npos)
+    if (FindByte<'\r'>(raw) == std::string_view::npos)
         return raw;
     std::string once;
     RemovePairs(raw, '\r', '\n', once);

@@ -40,7 +40,11 @@ public:
     // The token's text with every CR LF pair, then every LF CR pair, removed.
     std::string TokenString() const;
     // The same text, borrowed from `scratch` or the buffer; valid until the next token.
-    std::string_view TokenText(std::string& scratch) const;
+    std::string_view TokenText(std::string& scratch) const
+    {
+        const std::string_view raw(FTokenStart, static_cast<size_t>(FPosition - FTokenStart));
+        return FReturns ? WithoutLineEndPairs(raw, scratch) : raw;
+    }
     // Line of the scan, counting only line feeds between tokens.
     int SourceLine() const { return FSourceLine; }
 
@@ -49,6 +53,8 @@ protected:
     TXMLTokenizer(std::istream& stream, size_t capacity, bool growing);
 
 private:
+    // `raw` without its CR LF and LF CR pairs, in `scratch` when it has any.
+    static std::string_view WithoutLineEndPairs(std::string_view raw, std::string& scratch);
     void SkipBlanks();
     // Moves the window to start at `keep` and ends the next chunk in it; false when no
     // byte came.
