@@ -31,7 +31,7 @@ TXMLParams& TXMLParams::operator=(const TXMLParams& other)
     if (this == &other)
         return *this;
     TXMLParams copy(FMemory);
-    copy.Reserve(other.FCount, other.FTextSize - other.FUnused);
+    copy.Reserve(other.FCount, other.LiveText());
     for (size_t i = 0; i < other.FCount; ++i) {
         const std::string_view entry = other.EntryText(i);
         if (!entry.empty())
@@ -45,7 +45,7 @@ TXMLParams& TXMLParams::operator=(const TXMLParams& other)
 TXMLParams::TXMLParams(TXMLParams&& other) noexcept
     : FMemory(other.FMemory), FBlock(std::exchange(other.FBlock, nullptr)), FCount(std::exchange(other.FCount, 0)),
       FEntryCapacity(std::exchange(other.FEntryCapacity, 0)), FTextSize(std::exchange(other.FTextSize, 0)),
-      FTextCapacity(std::exchange(other.FTextCapacity, 0)), FUnused(std::exchange(other.FUnused, 0))
+      FTextCapacity(std::exchange(other.FTextCapacity, 0))
 {
 }
 
@@ -61,7 +61,6 @@ TXMLParams& TXMLParams::operator=(TXMLParams&& other)
     FEntryCapacity = std::exchange(other.FEntryCapacity, 0);
     FTextSize = std::exchange(other.FTextSize, 0);
     FTextCapacity = std::exchange(other.FTextCapacity, 0);
-    FUnused = std::exchange(other.FUnused, 0);
     return *this;
 }
 
@@ -72,7 +71,7 @@ void TXMLParams::Release()
     if (FBlock)
         FMemory->Deallocate(FBlock, FEntryCapacity * sizeof(TEntry) + FTextCapacity, alignof(TEntry));
     FBlock = nullptr;
-    FCount = FEntryCapacity = FTextSize = FTextCapacity = FUnused = 0;
+    FCount = FEntryCapacity = FTextSize = FTextCapacity = 0;
 }
 
 void TXMLParams::CheckIndex(int index, int limit) const
@@ -87,9 +86,9 @@ void TXMLParams::Grow(size_t count, size_t textBytes)
     if (count <= FEntryCapacity && textFits)
         return;
     // The live entries move to a new block, in their order, without the unused text.
-    const size_t live = FTextSize - FUnused;
+    const size_t live = LiveText();
     const size_t entryCapacity = std::max<size_t>(count, FEntryCapacity);
-    const size_t textCapacity = textFits ? FTextCapacity - FUnused : live + textBytes;
+    const size_t textCapacity = textFits ? FTextCapacity - (FTextSize - live) : live + textBytes;
     if (entryCapacity > UINT32_MAX / sizeof(TEntry) || textCapacity > UINT32_MAX)
         throw std::length_error("Parameter list too long");
     char* const block = static_cast<char*>(FMemory->Allocate(entryCapacity * sizeof(TEntry) + textCapacity, alignof(TEntry)));
@@ -112,6 +111,14 @@ void TXMLParams::Grow(size_t count, size_t textBytes)
     FTextCapacity = static_cast<uint32_t>(textCapacity);
 }
 
+size_t TXMLParams::LiveText() const
+{
+    size_t size = 0;
+    for (size_t i = 0; i < FCount; ++i)
+        size += Entries()[i].size;
+    return size;
+}
+
 bool TXMLParams::Inside(std::string_view text) const
 {
     const char* const end = FBlock + FEntryCapacity * sizeof(TEntry) + FTextCapacity;
@@ -121,7 +128,7 @@ bool TXMLParams::Inside(std::string_view text) const
 uint32_t TXMLParams::StoreText(std::string_view entry)
 {
     if (FTextSize + entry.size() > FTextCapacity)
-        Reserve(FCount, std::max<size_t>(entry.size(), (FTextSize - FUnused) + 32));
+        Reserve(FCount, std::max<size_t>(entry.size(), LiveText() + 32));
     const uint32_t offset = FTextSize;
     if (!entry.empty())
         std::memcpy(TextBase() + offset, entry.data(), entry.size());
@@ -147,9 +154,7 @@ void TXMLParams::SetStrings(int index, std::string_view entry)
     if (Inside(entry))
         return SetStrings(index, std::string(entry));
     const uint32_t offset = StoreText(entry);
-    TEntry& slot = Entries()[index];
-    FUnused += slot.size;
-    slot = {offset, static_cast<uint32_t>(entry.size())};
+    Entries()[index] = {offset, static_cast<uint32_t>(entry.size())};
 }
 
 std::string_view TXMLParams::Names(int index) const
@@ -209,7 +214,7 @@ void TXMLParams::SetValue(std::string_view name, std::string_view value)
 std::string TXMLParams::Text() const
 {
     std::string text;
-    text.reserve(FTextSize - FUnused + 2 * FCount);
+    text.reserve(LiveText() + 2 * FCount);
     for (size_t i = 0; i < FCount; ++i)
         text.append(EntryText(i)).append("\r\n");
     return text;
@@ -249,7 +254,6 @@ void TXMLParams::Insert(int index, std::string_view entry)
 void TXMLParams::Delete(int index)
 {
     CheckIndex(index, Count());
-    FUnused += Entries()[index].size;
     std::memmove(Entries() + index, Entries() + index + 1, (FCount - static_cast<size_t>(index) - 1) * sizeof(TEntry));
     --FCount;
 }

@@ -108,6 +108,8 @@ private:
         FTextSize -= entry.size - static_cast<uint32_t>(size);
         entry.size = static_cast<uint32_t>(size);
     }
+    // Bytes of text the entries refer to; the rest of FTextSize was left by edits.
+    size_t LiveText() const;
     // Whether `text` lies in this list's block, which an edit may replace.
     bool Inside(std::string_view text) const;
     // Copies `entry`, which does not lie in the block, after the rest of the text,
@@ -124,6 +126,4 @@ private:
     uint32_t FEntryCapacity = 0;
     uint32_t FTextSize = 0;
     uint32_t FTextCapacity = 0;
-    // Bytes of text no entry refers to any more.
-    uint32_t FUnused = 0;
 };
