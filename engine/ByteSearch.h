@@ -40,24 +40,27 @@ inline size_t FindByte(std::string_view text, size_t from = 0)
     return hit == end ? std::string_view::npos : static_cast<size_t>(hit - text.data());
 }
 
+// Copies `size` bytes, at least sizeof(Word) and at most twice as many, as two words
+// that overlap in the middle.
+template <class Word>
+inline void CopyTwoWords(char* out, const char* in, size_t size)
+{
+    Word head;
+    Word tail;
+    std::memcpy(&head, in, sizeof(Word));
+    std::memcpy(&tail, in + size - sizeof(Word), sizeof(Word));
+    std::memcpy(out, &head, sizeof(Word));
+    std::memcpy(out + size - sizeof(Word), &tail, sizeof(Word));
+}
+
 // Copies `size` bytes; the few bytes of a name or a short value are copied inline, where
 // a library call would cost more than the copy.
 inline void CopyBytes(char* out, const char* in, size_t size)
 {
     if (size >= 8 && size <= 16) {
-        uint64_t head;
-        uint64_t tail;
-        std::memcpy(&head, in, 8);
-        std::memcpy(&tail, in + size - 8, 8);
-        std::memcpy(out, &head, 8);
-        std::memcpy(out + size - 8, &tail, 8);
+        CopyTwoWords<uint64_t>(out, in, size);
     } else if (size >= 4 && size < 8) {
-        uint32_t head;
-        uint32_t tail;
-        std::memcpy(&head, in, 4);
-        std::memcpy(&tail, in + size - 4, 4);
-        std::memcpy(out, &head, 4);
-        std::memcpy(out + size - 4, &tail, 4);
+        CopyTwoWords<uint32_t>(out, in, size);
     } else if (size < 4) {
         for (size_t i = 0; i < size; ++i)
             out[i] = in[i];

@@ -238,10 +238,8 @@ std::string_view TagName(std::string_view tagText) { return TagNameAt(tagText, F
 namespace {
 
 // Replaces the four entities and, in parameter values, the two character references
-// that keep a value's line breaks, appending to `out`. One pass, so "&amp;lt;" gives
-// "&lt;".
-// Writes the decoded text at `out`, which has room for the text as it is; the size
-// written.
+// that keep a value's line breaks, writing at `out`, which has room for the text as it
+// is; the size written. One pass, so "&amp;lt;" gives "&lt;".
 size_t DecodeTo(std::string_view text, bool lineBreaks, char* out)
 {
     struct Entity {
@@ -296,7 +294,6 @@ void FinishEntry(std::string& entry, size_t equals)
 {
     entry = entry.substr(0, equals + 1) + Decode(Unquoted(std::string_view(entry).substr(equals + 1)), true);
 }
-
 
 // Where the scan of a tag's parameters stops: the bytes that may end an entry (a blank,
 // a line break, a quote that changes whether a blank does), and the "=" and "&" it
