@@ -57,8 +57,11 @@ std::unique_ptr<char[]> ReadAll(std::istream& stream, size_t& size)
     for (;;) {
         stream.read(data.get() + size, static_cast<std::streamsize>(capacity - size));
         size += static_cast<size_t>(stream.gcount());
-        if (size < capacity || stream.peek() == std::char_traits<char>::eof())
+        if (size < capacity || stream.peek() == std::char_traits<char>::eof()) {
+            // The spare byte is read as the first chunk's saved byte when the stream is empty.
+            data[size] = 0;
             return data;
+        }
         // The stream holds more than it said, or could not say: twice the room.
         std::unique_ptr<char[]> larger(new char[capacity * 2 + 1]);
         std::memcpy(larger.get(), data.get(), size);
