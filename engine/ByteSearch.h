@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -9,8 +10,18 @@
 #include <emmintrin.h>
 #endif
 
+// Which bytes are among `Stops`.
+template <char... Stops>
+inline constexpr std::array<bool, 256> StopTable = [] {
+    std::array<bool, 256> table{};
+    ((table[static_cast<unsigned char>(Stops)] = true), ...);
+    return table;
+}();
+
 // The first of the bytes `Stops` in [p, end), or end. Sixteen bytes at a time where the
 // processor has the vector instructions for it: most bytes searched are none of them.
+// The bytes after the last sixteen are looked up in a table when there are more than
+// two stops, which costs less than comparing each byte with each of them.
 template <char... Stops>
 inline const char* NextOf(const char* p, const char* end)
 {
@@ -24,8 +35,13 @@ inline const char* NextOf(const char* p, const char* end)
         p += 16;
     }
 #endif
-    while (p < end && ((*p != Stops) && ...))
-        ++p;
+    if constexpr (sizeof...(Stops) > 2) {
+        while (p < end && !StopTable<Stops...>[static_cast<unsigned char>(*p)])
+            ++p;
+    } else {
+        while (p < end && ((*p != Stops) && ...))
+            ++p;
+    }
     return p;
 }
 

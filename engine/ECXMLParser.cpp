@@ -78,8 +78,9 @@ private:
     // text. Fills the list and is true only for such a tag with distinct names.
     bool ParseUsual(std::string_view text, TXMLParams& params);
     // Fills the list with entries of distinct names, leaving out empty values; false,
-    // without touching the list, when two names are equal.
-    bool FillDistinct(const TNamedEntry* entries, size_t count, TXMLParams& params);
+    // without touching the list, when two names are equal. `bytes` is the length of all
+    // names and values, with one more for each entry.
+    bool FillDistinct(const TNamedEntry* entries, size_t count, size_t bytes, TXMLParams& params);
     // Duplicate names and entries without "=": values are looked up by name.
     void ParseByName(TXMLParams& params) const;
 
@@ -362,21 +363,24 @@ void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close
         cut(last + 1);
 
     FNamed.clear();
+    size_t bytes = 0;
     for (const TEntryCut& entry : FEntries) {
         if (entry.equals == std::string_view::npos)
             return ParseByName(params);
         FNamed.push_back({entry.text.substr(0, entry.equals), Unquoted(entry.text.substr(entry.equals + 1)), entry.ampersand});
+        bytes += FNamed.back().name.size() + 1 + FNamed.back().value.size();
     }
-    if (!FillDistinct(FNamed.data(), FNamed.size(), params))
+    if (!FillDistinct(FNamed.data(), FNamed.size(), bytes, params))
         ParseByName(params);
 }
 
 // Inline into Parse: most tags of a document take this way.
 inline bool TXMLParamParser::ParseUsual(std::string_view text, TXMLParams& params)
 {
-    FNamed.clear();
     const char* p = text.data();
     const char* const end = p + text.size();
+    size_t count = 0;
+    size_t bytes = 0;
     for (;;) {
         const char* const sign = NextStop(p, end);
         if (end - sign < 3 || *sign != '=' || sign[1] != '"')
@@ -392,7 +396,15 @@ inline bool TXMLParamParser::ParseUsual(std::string_view text, TXMLParams& param
         // An empty value keeps its quotes, as in an entry of any other shape.
         const std::string_view value = quote > sign + 2 ? std::string_view(sign + 2, static_cast<size_t>(quote - sign - 2))
                                                         : std::string_view(sign + 1, 2);
-        FNamed.push_back({std::string_view(p, static_cast<size_t>(sign - p)), value, entities});
+        // Written field by field where it stays: an entry built aside and copied whole
+        // would be read back before its parts are stored, which stalls the processor.
+        if (count == FNamed.size())
+            FNamed.resize(2 * count + 8);
+        TNamedEntry& entry = FNamed[count++];
+        entry.name = std::string_view(p, static_cast<size_t>(sign - p));
+        entry.value = value;
+        entry.ampersand = entities;
+        bytes += entry.name.size() + 1 + value.size();
         if (quote + 1 == end)
             break;
         // A blank as the last character would stay in the last value.
@@ -400,14 +412,11 @@ inline bool TXMLParamParser::ParseUsual(std::string_view text, TXMLParams& param
             return false;
         p = quote + 2;
     }
-    return FillDistinct(FNamed.data(), FNamed.size(), params);
+    return FillDistinct(FNamed.data(), count, bytes, params);
 }
 
-bool TXMLParamParser::FillDistinct(const TNamedEntry* entries, size_t count, TXMLParams& params)
+bool TXMLParamParser::FillDistinct(const TNamedEntry* entries, size_t count, size_t bytes, TXMLParams& params)
 {
-    size_t bytes = 0;
-    for (size_t i = 0; i < count; ++i)
-        bytes += entries[i].name.size() + 1 + entries[i].value.size();
     if (count <= PairwiseLimit) {
         for (size_t i = 1; i < count; ++i)
             for (size_t j = 0; j < i; ++j)
