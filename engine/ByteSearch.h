@@ -45,6 +45,35 @@ inline const char* NextOf(const char* p, const char* end)
     return p;
 }
 
+// The first byte in [p, end) below `Below` or among `Stops`, or end: one comparison
+// stands for all the bytes below, blanks and line breaks among them.
+template <unsigned char Below, char... Stops>
+inline const char* NextBelowOr(const char* p, const char* end)
+{
+    static_assert(Below > 0);
+#ifdef __SSE2__
+    const __m128i highestBelow = _mm_set1_epi8(static_cast<char>(Below - 1));
+    while (end - p >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        // The bytes no higher than the highest below are those at which the maximum is it.
+        __m128i hits = _mm_cmpeq_epi8(_mm_max_epu8(bytes, highestBelow), highestBelow);
+        ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(Stops)))), ...);
+        if (const int mask = _mm_movemask_epi8(hits))
+            return p + std::countr_zero(static_cast<unsigned>(mask));
+        p += 16;
+    }
+#endif
+    static constexpr std::array<bool, 256> Table = [] {
+        std::array<bool, 256> table = StopTable<Stops...>;
+        for (size_t c = 0; c < Below; ++c)
+            table[c] = true;
+        return table;
+    }();
+    while (p < end && !Table[static_cast<unsigned char>(*p)])
+        ++p;
+    return p;
+}
+
 // The position of the first `C` at or after `from`, npos when none.
 template <char C>
 inline size_t FindByte(std::string_view text, size_t from = 0)

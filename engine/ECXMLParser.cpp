@@ -40,19 +40,6 @@ std::string FullPath(const std::filesystem::path& fileName)
 
 std::string SystemReason(int error) { return std::generic_category().message(error); }
 
-// TagName where `blank`, the first blank after the first character, is known.
-std::string_view TagNameAt(std::string_view tagText, size_t blank)
-{
-    if (tagText.size() <= 1)
-        return {};
-    size_t end = blank;
-    if (end == std::string_view::npos)
-        end = FindByte<'/'>(tagText, 1);
-    if (end == std::string_view::npos)
-        end = tagText.size() - 1;
-    return tagText.substr(1, end - 1);
-}
-
 } // namespace
 
 // Cuts a tag's parameter text into entries and fills a parameter list; keeps its
@@ -62,25 +49,18 @@ public:
     void Parse(std::string_view tagText, TXMLParams& params);
     // The same where the first blank and the first ">" (or the text's end) are known.
     void Parse(std::string_view tagText, size_t blank, size_t close, TXMLParams& params);
+    // The tag the tokenizer just read, `tagText` its text: a usual tag from the entries
+    // the tokenizer cut.
+    void Parse(const TXMLTokenizer& tokenizer, std::string_view tagText, TXMLParams& params);
 
 private:
-    // An entry with a name: the name, the value as stored (without enclosing quotes,
-    // not yet decoded) and whether the value holds a "&".
-    struct TNamedEntry {
-        std::string_view name;
-        std::string_view value;
-        bool ampersand;
-    };
     // Up to this many names are compared pairwise.
     static constexpr size_t PairwiseLimit = 16;
 
-    // The usual tag: entries name="value" one blank apart, the last one ending with the
-    // text. Fills the list and is true only for such a tag with distinct names.
-    bool ParseUsual(std::string_view text, TXMLParams& params);
     // Fills the list with entries of distinct names, leaving out empty values; false,
     // without touching the list, when two names are equal. `bytes` is the length of all
     // names and values, with one more for each entry.
-    bool FillDistinct(const TNamedEntry* entries, size_t count, size_t bytes, TXMLParams& params);
+    bool FillDistinct(const TXMLParamEntry* entries, size_t count, size_t bytes, TXMLParams& params);
     // Duplicate names and entries without "=": values are looked up by name.
     void ParseByName(TXMLParams& params) const;
 
@@ -93,7 +73,8 @@ private:
     };
 
     std::vector<TEntryCut> FEntries;
-    std::vector<TNamedEntry> FNamed;
+    // The entries of a tag whose entries all have a name.
+    std::vector<TXMLParamEntry> FNamed;
     std::vector<std::string_view> FNames;
     TXMLNameIndex FNameIndex;
 };
@@ -198,14 +179,14 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
             lineBroken = nullptr;
             // A tag token ends at its first ">". Items are added and named without New and
             // SetName: nothing is reported while a document is read.
-            const size_t blank = FindByte<' '>(text, 1);
+            const std::string_view name = tokenizer.UsualTag() ? tokenizer.TagName() : TagName(text);
             if (HasText(current->FName)) {
                 parents.push_back(current);
-                current = current->AddChild(TagNameAt(text, blank));
+                current = current->AddChild(name);
             } else {
-                current->FName.assign(TagNameAt(text, blank));
+                current->FName.assign(name);
             }
-            params.Parse(text, blank, text.size() - 1, current->FParams);
+            params.Parse(tokenizer, text, current->FParams);
             break;
         }
         case xtEndTag:
@@ -223,9 +204,8 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
                 lineBroken = current;
             } else {
                 lineBroken = nullptr;
-                const size_t blank = FindByte<' '>(text, 1);
-                TXMLItem* child = current->AddChild(TagNameAt(text, blank));
-                params.Parse(text, blank, text.size() - 1, child->FParams);
+                TXMLItem* child = current->AddChild(tokenizer.UsualTag() ? tokenizer.TagName() : TagName(text));
+                params.Parse(tokenizer, text, child->FParams);
             }
             break;
         default:
@@ -234,7 +214,17 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
     }
 }
 
-std::string_view TagName(std::string_view tagText) { return TagNameAt(tagText, FindByte<' '>(tagText, 1)); }
+std::string_view TagName(std::string_view tagText)
+{
+    if (tagText.size() <= 1)
+        return {};
+    size_t end = FindByte<' '>(tagText, 1);
+    if (end == std::string_view::npos)
+        end = FindByte<'/'>(tagText, 1);
+    if (end == std::string_view::npos)
+        end = tagText.size() - 1;
+    return tagText.substr(1, end - 1);
+}
 
 namespace {
 
@@ -320,8 +310,6 @@ void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close
     if (close <= blank + 1)
         return;
     const std::string_view text = tagText.substr(blank + 1, close - blank - 1);
-    if (ParseUsual(text, params))
-        return;
 
     // Unquoted blanks end entries, and so do line breaks left in the tag (a CR LF, a CR
     // or a LF each). The last character is never examined, so a blank there stays in
@@ -374,48 +362,18 @@ void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close
         ParseByName(params);
 }
 
-// Inline into Parse: most tags of a document take this way.
-inline bool TXMLParamParser::ParseUsual(std::string_view text, TXMLParams& params)
+void TXMLParamParser::Parse(const TXMLTokenizer& tokenizer, std::string_view tagText, TXMLParams& params)
 {
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    size_t count = 0;
-    size_t bytes = 0;
-    for (;;) {
-        const char* const sign = NextStop(p, end);
-        if (end - sign < 3 || *sign != '=' || sign[1] != '"')
-            return false;
-        const char* quote = sign + 2;
-        bool entities = false;
-        while ((quote = NextOf<'"', '\r', '\n', '&'>(quote, end)) < end && *quote == '&') {
-            entities = true;
-            ++quote;
-        }
-        if (quote == end || *quote != '"')
-            return false;
-        // An empty value keeps its quotes, as in an entry of any other shape.
-        const std::string_view value = quote > sign + 2 ? std::string_view(sign + 2, static_cast<size_t>(quote - sign - 2))
-                                                        : std::string_view(sign + 1, 2);
-        // Written field by field where it stays: an entry built aside and copied whole
-        // would be read back before its parts are stored, which stalls the processor.
-        if (count == FNamed.size())
-            FNamed.resize(2 * count + 8);
-        TNamedEntry& entry = FNamed[count++];
-        entry.name = std::string_view(p, static_cast<size_t>(sign - p));
-        entry.value = value;
-        entry.ampersand = entities;
-        bytes += entry.name.size() + 1 + value.size();
-        if (quote + 1 == end)
-            break;
-        // A blank as the last character would stay in the last value.
-        if (quote[1] != ' ' || quote + 2 == end)
-            return false;
-        p = quote + 2;
+    if (tokenizer.UsualTag()) {
+        if (params.Count() > 0)
+            params.Clear();
+        if (FillDistinct(tokenizer.TagEntries(), tokenizer.TagEntryCount(), tokenizer.TagEntryBytes(), params))
+            return;
     }
-    return FillDistinct(FNamed.data(), count, bytes, params);
+    Parse(tagText, FindByte<' '>(tagText, 1), tagText.size() - 1, params);
 }
 
-bool TXMLParamParser::FillDistinct(const TNamedEntry* entries, size_t count, size_t bytes, TXMLParams& params)
+bool TXMLParamParser::FillDistinct(const TXMLParamEntry* entries, size_t count, size_t bytes, TXMLParams& params)
 {
     if (count <= PairwiseLimit) {
         for (size_t i = 1; i < count; ++i)

@@ -1,6 +1,7 @@
 #include "ECXMLTokenizer.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <istream>
 
@@ -11,6 +12,17 @@
 namespace {
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+// The bytes of a tag name the usual tag may have: no blank, line break or terminator,
+// and none that ends the name or begins a declaration or comment.
+constexpr std::array<bool, 256> UsualNameBytes = [] {
+    std::array<bool, 256> table{};
+    for (size_t c = 33; c < table.size(); ++c)
+        table[c] = true;
+    for (char c : {'/', '>', '?', '!', '"', '=', '&', '<'})
+        table[static_cast<unsigned char>(c)] = false;
+    return table;
+}();
 
 // Copies `text` without the pairs `first` `second`.
 void RemovePairs(std::string_view text, char first, char second, std::string& out)
@@ -155,6 +167,7 @@ inline void TXMLTokenizer::SkipBlanks()
 
 TXMLToken TXMLTokenizer::NextToken()
 {
+    FUsual = false;
     if (!FExhausted)
         SkipBlanks();
     if (FExhausted) {
@@ -162,10 +175,12 @@ TXMLToken TXMLTokenizer::NextToken()
         return FToken = xtEnd;
     }
     FTokenStart = FPosition;
-    if (*FPosition == '<')
-        ScanTag();
-    else
+    if (*FPosition != '<')
         ScanText();
+    else if (UsualNameBytes[static_cast<unsigned char>(FPosition[1])] && ScanUsualTag())
+        FUsual = true;
+    else
+        ScanTag();
     return FToken;
 }
 
@@ -214,6 +229,67 @@ void TXMLTokenizer::ScanTag()
         FToken = xtEndTag;
     else
         FToken = xtStartTag;
+}
+
+// Each search stops at the chunk's terminator too, and the tag is then left to the
+// byte-wise scan, which reads on into the next chunk. The name's first byte is known to
+// be usual.
+bool TXMLTokenizer::ScanUsualTag()
+{
+    char* p = FTokenStart + 2;
+    while (UsualNameBytes[static_cast<unsigned char>(*p)])
+        ++p;
+    FTagName = std::string_view(FTokenStart + 1, static_cast<size_t>(p - FTokenStart - 1));
+    FTagEntryCount = 0;
+    FTagEntryBytes = 0;
+    if (*p == ' ' && p[1] != '>' && !(p[1] == '/' && p[2] == '>')) {
+        ++p;
+        for (;;) {
+            char* const name = p;
+            p = const_cast<char*>(NextBelowOr<33, '"', '=', '&', '>', '/'>(p, FChunkEnd));
+            if (p[0] != '=' || p[1] != '"')
+                return false;
+            char* const sign = p;
+            bool ampersand = false;
+            p = const_cast<char*>(NextBelowOr<14, '"', '&', '>'>(sign + 2, FChunkEnd));
+            while (*p == '&') {
+                ampersand = true;
+                p = const_cast<char*>(NextBelowOr<14, '"', '&', '>'>(p + 1, FChunkEnd));
+            }
+            if (*p != '"')
+                return false;
+            if (FTagEntryCount == FTagEntries.size())
+                FTagEntries.resize(2 * FTagEntryCount + 8);
+            // Field by field where it stays: an entry built aside and copied whole would
+            // be read back before its parts are stored, which stalls the processor.
+            TXMLParamEntry& entry = FTagEntries[FTagEntryCount++];
+            entry.name = std::string_view(name, static_cast<size_t>(sign - name));
+            // An empty value keeps its quotes, as in an entry of any other shape.
+            entry.value = p > sign + 2 ? std::string_view(sign + 2, static_cast<size_t>(p - sign - 2)) : std::string_view(sign + 1, 2);
+            entry.ampersand = ampersand;
+            FTagEntryBytes += entry.name.size() + 1 + entry.value.size();
+            ++p;
+            if (*p != ' ')
+                break;
+            // A blank before the tag's end would stay in the last value.
+            ++p;
+            if (*p == '>' || *p == '/')
+                return false;
+        }
+    } else if (*p == ' ') {
+        ++p;
+    }
+    if (*p == '>') {
+        FToken = xtStartTag;
+    } else if (p[0] == '/' && p[1] == '>') {
+        FToken = xtEmptyTag;
+        ++p;
+    } else {
+        return false;
+    }
+    FPosition = p + 1;
+    FReturns = false;
+    return true;
 }
 
 void TXMLTokenizer::ScanText()

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum TXMLToken {
     xtEnd = 0,
@@ -14,6 +15,15 @@ enum TXMLToken {
     xtStartTag = 10,
     xtEndTag = 11,
     xtEmptyTag = 12,
+};
+
+// An entry of a tag's parameters as it stands in the tag: the name, the value without
+// its quotes and not yet decoded (an empty value keeps its two quotes), and whether the
+// value holds a "&".
+struct TXMLParamEntry {
+    std::string_view name;
+    std::string_view value;
+    bool ampersand;
 };
 
 // Cuts XML text into tags, text runs, comments and declarations without checking them.
@@ -45,6 +55,17 @@ public:
         const std::string_view raw(FTokenStart, static_cast<size_t>(FPosition - FTokenStart));
         return FReturns ? WithoutLineEndPairs(raw, scratch) : raw;
     }
+    // Whether the last token is a start or empty tag of the usual shape: a plain name,
+    // then entries name="value" one blank apart, with no line break. Such a tag is cut
+    // into its name and entries while its end is looked for, so that its bytes are read
+    // once; the rest are left to the caller.
+    bool UsualTag() const { return FUsual; }
+    // The usual tag's name, entries, and the length of all names and values with one
+    // more for each entry; valid until the next token.
+    std::string_view TagName() const { return FTagName; }
+    const TXMLParamEntry* TagEntries() const { return FTagEntries.data(); }
+    size_t TagEntryCount() const { return FTagEntryCount; }
+    size_t TagEntryBytes() const { return FTagEntryBytes; }
     // Line of the scan, counting only line feeds between tokens.
     int SourceLine() const { return FSourceLine; }
 
@@ -64,6 +85,9 @@ private:
     template <char... Stops>
     char* ScanPastReturns(char* from);
     void ScanTag();
+    // Reads a tag of the usual shape from FTokenStart to its end; false, having changed
+    // nothing but the usual tag's fields, for any other tag.
+    bool ScanUsualTag();
     void ScanText();
 
     // The stream's bytes and one spare byte for the terminator of the last chunk.
@@ -82,6 +106,11 @@ private:
     bool FExhausted = false;
     int FSourceLine = 1;
     TXMLToken FToken = xtEnd;
+    bool FUsual = false;
+    std::string_view FTagName;
+    std::vector<TXMLParamEntry> FTagEntries;
+    size_t FTagEntryCount = 0;
+    size_t FTagEntryBytes = 0;
 };
 
 // The fallback tokenizer: its one chunk is the whole rest of the stream, so only a
