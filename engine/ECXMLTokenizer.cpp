@@ -269,12 +269,11 @@ bool TXMLTokenizer::ScanUsualTag()
             entry.ampersand = ampersand;
             FTagEntryBytes += entry.name.size() + 1 + entry.value.size();
             ++p;
+            // A blank before the tag's end, which would stay in the last value, fails
+            // as the name of a next entry.
             if (*p != ' ')
                 break;
-            // A blank before the tag's end would stay in the last value.
             ++p;
-            if (*p == '>' || *p == '/')
-                return false;
         }
     } else if (*p == ' ') {
         ++p;

@@ -92,6 +92,39 @@ TEST(DocumentLoad, ManyParametersFollowTheSameRulesAsAFew)
     EXPECT_EQ(Loaded(tag + " P3=\"x\">"), repeated + " [P3=\"x\"]\n");
 }
 
+TEST(DocumentLoad, EveryTagShapeGetsTheNameAndParametersItsTextGives)
+{
+    // The loader cuts usual tags while reading them and leaves the rest to the rules for
+    // any tag text: both ways must agree, for tags of each shape and near each.
+    std::string many = "<m";
+    for (int i = 0; i < 20; ++i)
+        many += " n" + std::to_string(i % 17) + "=\"" + std::string(i, 'v') + "\"";
+    const std::string shapes[] = {
+        "<a>", "<a/>", "<a >", "<a />", "<a/ >", "<a b=\"1\">", "<a b=\"1\"/>", "<a b=\"1\" />",
+        "<a b=\"1\" >", "<a  b=\"1\">", "<a b=\"1\"  c=\"2\">", "<a b=\"\" c=\"2\"/>", "<a =\"1\">",
+        "<a b=\"x &amp; y\" c=\"&lt;&#13;&#10;\">", "<a b=\"1\"c=\"2\">", "<a b=1 c=\"2\">", "<a b>",
+        "<a b=\"1\" c>", "<a b=\"1\" B=\"2\">", "<a b==\"1\">", "<a b=\"1\"\">", "<a b=\"a/b\" c=\"/\">",
+        "<a b/c=\"1\">", "<a/b c=\"1\">", "<a/b>", "<a b=\"x\ty\">", "<a b\t=\"1\">", "<a\tb=\"1\">",
+        "<a&b c=\"1\">", "<a\"b c=\"1\">", "<a=b c=\"1\">", "<\xe9l\xe8ve \xe9=\"\xe0\">", "<a <b=\"1\">",
+        "<a b=\"" + std::string(40, 'x') + "\" " + std::string(30, 'c') + "=\"1\"/>", many + ">", many + " n3=\"w\"/>",
+    };
+    for (const std::string& shape : shapes) {
+        SCOPED_TRACE(shape);
+        TECXMLParser document;
+        LoadText(document, "<r>\r\n  " + shape + "\r\n  <z/>\r\n</r>");
+        const TXMLItem* root = document.Root();
+        ASSERT_GE(root->Count(), 1);
+        const TXMLItem* item = root->Items(0);
+        EXPECT_EQ(item->Name(), TagName(shape));
+        TXMLParams expected;
+        ParseParams(shape, expected);
+        EXPECT_EQ(item->Params().Text(), expected.Text());
+        // An empty tag leaves the next one beside it, a start tag takes it in.
+        const bool empty = shape[shape.size() - 2] == '/';
+        EXPECT_EQ(root->Count(), empty ? 2 : 1);
+    }
+}
+
 TEST(DocumentLoad, HundredThousandParametersOfOneElementLoadAndWriteBack)
 {
     // One parameter a line: the tag's CR LF pairs vanish, and its blanks part them.
