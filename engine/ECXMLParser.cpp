@@ -79,6 +79,18 @@ private:
     TXMLNameIndex FNameIndex;
 };
 
+// Inline: the loader reads most tags this way.
+inline void TXMLParamParser::Parse(const TXMLTokenizer& tokenizer, std::string_view tagText, TXMLParams& params)
+{
+    if (tokenizer.UsualTag()) {
+        if (params.Count() > 0)
+            params.Clear();
+        if (FillDistinct(tokenizer.TagEntries(), tokenizer.TagEntryCount(), tokenizer.TagEntryBytes(), params))
+            return;
+    }
+    Parse(tagText, FindByte<' '>(tagText, 1), tagText.size() - 1, params);
+}
+
 // Builds the item tree from the token sequence.
 class TXMLLoader {
 public:
@@ -360,17 +372,6 @@ void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close
     }
     if (!FillDistinct(FNamed.data(), FNamed.size(), bytes, params))
         ParseByName(params);
-}
-
-void TXMLParamParser::Parse(const TXMLTokenizer& tokenizer, std::string_view tagText, TXMLParams& params)
-{
-    if (tokenizer.UsualTag()) {
-        if (params.Count() > 0)
-            params.Clear();
-        if (FillDistinct(tokenizer.TagEntries(), tokenizer.TagEntryCount(), tokenizer.TagEntryBytes(), params))
-            return;
-    }
-    Parse(tagText, FindByte<' '>(tagText, 1), tagText.size() - 1, params);
 }
 
 bool TXMLParamParser::FillDistinct(const TXMLParamEntry* entries, size_t count, size_t bytes, TXMLParams& params)

@@ -179,9 +179,24 @@ TXMLToken TXMLTokenizer::NextToken()
         ScanText();
     else if (UsualNameBytes[static_cast<unsigned char>(FPosition[1])] && ScanUsualTag())
         FUsual = true;
-    else
+    else if (!(FPosition[1] == '/' && ScanUsualEndTag()))
         ScanTag();
     return FToken;
+}
+
+// An end tag of a plain name, read without a search for its end.
+inline bool TXMLTokenizer::ScanUsualEndTag()
+{
+    char* const name = FPosition + 2;
+    char* p = name;
+    while (UsualNameBytes[static_cast<unsigned char>(*p)])
+        ++p;
+    if (*p != '>' || p == name)
+        return false;
+    FPosition = p + 1;
+    FReturns = false;
+    FToken = xtEndTag;
+    return true;
 }
 
 template <char... Stops>

@@ -88,6 +88,7 @@ private:
     // Reads a tag of the usual shape from FTokenStart to its end; false, having changed
     // nothing but the usual tag's fields, for any other tag.
     bool ScanUsualTag();
+    bool ScanUsualEndTag();
     void ScanText();
 
     // The stream's bytes and one spare byte for the terminator of the last chunk.

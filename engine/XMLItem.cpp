@@ -30,13 +30,16 @@ TXMLItem::~TXMLItem()
 
 void TXMLItem::InsertChild(size_t index, TXMLItem* child)
 {
-    if (FCount == FCapacity) {
+    if (FCapacity == 0) {
+        // The first child, as most items with children get one at a time.
+        FChildren = static_cast<TXMLItem**>(Memory()->Allocate(2 * sizeof(TXMLItem*), alignof(TXMLItem*)));
+        FCapacity = 2;
+    } else if (FCount == FCapacity) {
         if (FCapacity > UINT32_MAX / 2)
             throw std::length_error("Too many child items");
-        const uint32_t capacity = FCapacity == 0 ? 2 : FCapacity * 2;
+        const uint32_t capacity = FCapacity * 2;
         auto** children = static_cast<TXMLItem**>(Memory()->Allocate(capacity * sizeof(TXMLItem*), alignof(TXMLItem*)));
-        if (FCount > 0)
-            std::memcpy(children, FChildren, FCount * sizeof(TXMLItem*));
+        std::memcpy(children, FChildren, FCount * sizeof(TXMLItem*));
         ReleaseChildren();
         FChildren = children;
         FCapacity = capacity;

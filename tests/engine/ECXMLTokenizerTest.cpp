@@ -69,11 +69,12 @@ TEST(XMLTokenizer, ClassifiesTagsByTheirText)
 {
     const std::string input =
         "<?xml version=\"1.0\"?>\n<?XML-STYLESHEET href=\"s.xsl\"?><!-- a > b -->"
-        "<!DOCTYPE x><![CDATA[ p > q ]]><?pi x?><a k=\"1\"></a/></a><b/>";
+        "<!DOCTYPE x><![CDATA[ p > q ]]><?pi x?><a k=\"1\"></a/></a><b/></></a ><a k=\"x>y\"/>";
     const Tokens expected{
         "declaration <?xml version=\"1.0\"?>", "declaration <?XML-STYLESHEET href=\"s.xsl\"?>",
         "comment <!-- a >", "text b -->", "start <!DOCTYPE x>", "start <![CDATA[ p >", "text q ]]>",
-        "start <?pi x?>", "start <a k=\"1\">", "empty </a/>", "endtag </a>", "empty <b/>"};
+        "start <?pi x?>", "start <a k=\"1\">", "empty </a/>", "endtag </a>", "empty <b/>", "empty </>",
+        "endtag </a >", "start <a k=\"x>", "text y\"/>"};
     EXPECT_EQ(Tokenize<TXMLTokenizer>(input), expected);
     EXPECT_EQ(Tokenize<TXMLLargeTokenizer>(input), expected);
 }
