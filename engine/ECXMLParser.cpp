@@ -390,22 +390,32 @@ bool TXMLParamParser::FillDistinct(const TXMLParamEntry* entries, size_t count, 
     }
 
     // Each entry's value depends on that entry alone, and an empty one removes it. Each
-    // entry is written once, in place: its name with the "=", then its value; decoding
-    // only ever shortens a value.
+    // entry is written once, in place, into the empty list: its name with the "=", then
+    // its value; decoding only ever shortens a value.
     params.Reserve(count, bytes);
+    TXMLParams::TEntry* const slots = params.Entries();
+    char* const text = params.TextBase();
+    uint32_t placed = 0;
+    size_t size = 0;
     for (size_t i = 0; i < count; ++i) {
         const std::string_view name = entries[i].name;
         const std::string_view value = entries[i].value;
         if (value.empty())
             continue;
-        char* const out = params.AppendPlaced(name.size() + 1 + value.size());
+        char* const out = text + size;
         CopyBytes(out, name.data(), name.size());
         out[name.size()] = '=';
-        if (!entries[i].ampersand)
-            CopyBytes(out + name.size() + 1, value.data(), value.size());
-        else
-            params.TrimLast(name.size() + 1 + DecodeTo(value, true, out + name.size() + 1));
+        size_t length = name.size() + 1;
+        if (!entries[i].ampersand) {
+            CopyBytes(out + length, value.data(), value.size());
+            length += value.size();
+        } else {
+            length += DecodeTo(value, true, out + length);
+        }
+        slots[placed++] = {static_cast<uint32_t>(size), static_cast<uint32_t>(length)};
+        size += length;
     }
+    params.SetPlaced(placed, size);
     return true;
 }
 

@@ -101,12 +101,12 @@ private:
         FTextSize += static_cast<uint32_t>(size);
         return out;
     }
-    // Shortens the last entry to `size` bytes.
-    void TrimLast(size_t size)
+    // Takes the entries a caller wrote straight into the block Reserve made for an empty
+    // list: their places, then their text, `textSize` bytes in all.
+    void SetPlaced(size_t count, size_t textSize)
     {
-        TEntry& entry = Entries()[FCount - 1];
-        FTextSize -= entry.size - static_cast<uint32_t>(size);
-        entry.size = static_cast<uint32_t>(size);
+        FCount = static_cast<uint32_t>(count);
+        FTextSize = static_cast<uint32_t>(textSize);
     }
     // Bytes of text the entries refer to; the rest of FTextSize was left by edits.
     size_t LiveText() const;
