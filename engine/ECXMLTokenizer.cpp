@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <istream>
 
@@ -82,6 +83,46 @@ std::unique_ptr<char[]> ReadAll(std::istream& stream, size_t& size)
     }
 }
 
+// Whether a byte is a blank: 1 to 32; the unsigned wrap leaves out the terminator.
+bool IsSkipped(char c) { return static_cast<unsigned char>(c) - 1u < 32u; }
+
+// The first byte from `p` that is not a blank, adding the line feeds passed to
+// `lineFeeds`. A line end alone is passed at once; longer runs, an indent after it,
+// sixteen bytes at a time while as many can be read before `readable`.
+inline char* PastBlanks(char* p, const char* readable, int& lineFeeds)
+{
+    if (!IsSkipped(*p))
+        return p;
+    const int lineEnd = p[0] == '\r' && p[1] == '\n' ? 2 : p[0] == '\n' ? 1 : 0;
+    if (lineEnd > 0 && !IsSkipped(p[lineEnd])) {
+        ++lineFeeds;
+        return p + lineEnd;
+    }
+    int passed = 0;
+#ifdef __SSE2__
+    const __m128i thirtyTwo = _mm_set1_epi8(32);
+    while (readable - p >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i upToThirtyTwo = _mm_cmpeq_epi8(_mm_max_epu8(bytes, thirtyTwo), thirtyTwo);
+        const __m128i blank = _mm_andnot_si128(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()), upToThirtyTwo);
+        const int run = std::countr_one(static_cast<unsigned>(_mm_movemask_epi8(blank)));
+        const unsigned runBits = run < 16 ? (1u << run) - 1 : 0xFFFFu;
+        const unsigned lineFeedBits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))));
+        for (unsigned bits = runBits & lineFeedBits; bits != 0; bits &= bits - 1)
+            ++passed;
+        p += run;
+        if (run < 16) {
+            lineFeeds += passed;
+            return p;
+        }
+    }
+#endif
+    for (; IsSkipped(*p); ++p)
+        passed += *p == '\n';
+    lineFeeds += passed;
+    return p;
+}
+
 } // namespace
 
 TXMLTokenizer::TXMLTokenizer(std::istream& stream) : TXMLTokenizer(stream, ChunkSize, true) {}
@@ -145,15 +186,8 @@ bool TXMLTokenizer::ReadBuffer(const char* keep)
 inline void TXMLTokenizer::SkipBlanks()
 {
     for (;;) {
-        // Bytes 1 to 32; the unsigned wrap leaves out the terminator.
-        char* p = FPosition;
-        int lineFeeds = 0;
-        while (static_cast<unsigned char>(*p) - 1u < 32u) {
-            lineFeeds += *p == '\n';
-            ++p;
-        }
+        char* const p = PastBlanks(FPosition, FDataEnd + 1, FSourceLine);
         FPosition = p;
-        FSourceLine += lineFeeds;
         if (*p != 0)
             return;
         // The terminator at the chunk end asks for more input; a NUL byte in the input

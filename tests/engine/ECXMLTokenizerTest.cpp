@@ -109,6 +109,22 @@ TEST(XMLTokenizer, EveryCodeFromOneToThirtyTwoIsABlankAcrossChunks)
               (Tokens{"start <a> @1", "empty <b/> @3001"}));
     EXPECT_EQ(Tokenize<TXMLLargeTokenizer>("<a>" + blanks + "<b/>", true),
               (Tokens{"start <a> @1", "empty <b/> @3001"}));
+    // Runs of every length with line feeds anywhere in them, up to the end of the input.
+    std::mt19937 random(5);
+    std::string input;
+    Tokens expected;
+    int line = 1;
+    for (int tag = 0; tag < 2000; ++tag) {
+        for (int run = random() % 41; run > 0; --run) {
+            const char blank = " \t\r\n"[random() % 4];
+            line += blank == '\n';
+            input += blank;
+        }
+        input += "<e/>";
+        expected.push_back("empty <e/> @" + std::to_string(line));
+    }
+    EXPECT_EQ(Tokenize<TXMLTokenizer>(input, true), expected);
+    EXPECT_EQ(Tokenize<TXMLLargeTokenizer>(input, true), expected);
     // Bytes above 127 are text, the code page's no-break space among them.
     EXPECT_EQ(Tokenize<TXMLTokenizer>("<a>\n \xA0\x80 \n</a>"), (Tokens{"start <a>", "text \xA0\x80", "endtag </a>"}));
 }
