@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <bit>
 #include <cstring>
 #include <istream>
@@ -14,16 +15,22 @@ namespace {
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
-// The bytes of a tag name the usual tag may have: no blank, line break or terminator,
-// and none that ends the name or begins a declaration or comment.
-constexpr std::array<bool, 256> UsualNameBytes = [] {
+// The bytes above 32 but those given.
+constexpr std::array<bool, 256> BytesAbove32But(std::initializer_list<char> excluded)
+{
     std::array<bool, 256> table{};
     for (size_t c = 33; c < table.size(); ++c)
         table[c] = true;
-    for (char c : {'/', '>', '?', '!', '"', '=', '&', '<'})
+    for (char c : excluded)
         table[static_cast<unsigned char>(c)] = false;
     return table;
-}();
+}
+
+// The bytes of a tag name the usual tag may have: no blank, line break or terminator,
+// and none that ends the name or begins a declaration or comment.
+constexpr std::array<bool, 256> UsualNameBytes = BytesAbove32But({'/', '>', '?', '!', '"', '=', '&', '<'});
+// The bytes of a usual entry's name; it is short, and read byte by byte.
+constexpr std::array<bool, 256> UsualEntryNameBytes = BytesAbove32But({'"', '=', '&', '>', '/'});
 
 // Copies `text` without the pairs `first` `second`.
 void RemovePairs(std::string_view text, char first, char second, std::string& out)
@@ -295,7 +302,8 @@ bool TXMLTokenizer::ScanUsualTag()
         ++p;
         for (;;) {
             char* const name = p;
-            p = const_cast<char*>(NextBelowOr<33, '"', '=', '&', '>', '/'>(p, FChunkEnd));
+            while (UsualEntryNameBytes[static_cast<unsigned char>(*p)])
+                ++p;
             if (p[0] != '=' || p[1] != '"')
                 return false;
             char* const sign = p;
