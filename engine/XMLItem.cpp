@@ -30,19 +30,19 @@ TXMLItem::~TXMLItem()
 
 void TXMLItem::InsertChild(size_t index, TXMLItem* child)
 {
-    if (FCapacity == 0) {
+    if (FCapacityBits == 0) {
         // The first child, as most items with children get one at a time.
         FChildren = static_cast<TXMLItem**>(Memory()->Allocate(2 * sizeof(TXMLItem*), alignof(TXMLItem*)));
-        FCapacity = 2;
-    } else if (FCount == FCapacity) {
-        if (FCapacity > UINT32_MAX / 2)
+        FCapacityBits = 1;
+    } else if (FCount == Capacity()) {
+        if (FCapacityBits >= 31)
             throw std::length_error("Too many child items");
-        const uint32_t capacity = FCapacity * 2;
-        auto** children = static_cast<TXMLItem**>(Memory()->Allocate(capacity * sizeof(TXMLItem*), alignof(TXMLItem*)));
+        auto** children = static_cast<TXMLItem**>(Memory()->Allocate(2 * Capacity() * sizeof(TXMLItem*), alignof(TXMLItem*)));
         std::memcpy(children, FChildren, FCount * sizeof(TXMLItem*));
+        const uint8_t bits = FCapacityBits + 1;
         ReleaseChildren();
         FChildren = children;
-        FCapacity = capacity;
+        FCapacityBits = bits;
     }
     if (index < FCount)
         std::memmove(FChildren + index + 1, FChildren + index, (FCount - index) * sizeof(TXMLItem*));
@@ -59,9 +59,9 @@ void TXMLItem::EraseChild(size_t index)
 void TXMLItem::ReleaseChildren()
 {
     if (FChildren)
-        Memory()->Deallocate(FChildren, FCapacity * sizeof(TXMLItem*), alignof(TXMLItem*));
+        Memory()->Deallocate(FChildren, Capacity() * sizeof(TXMLItem*), alignof(TXMLItem*));
     FChildren = nullptr;
-    FCapacity = 0;
+    FCapacityBits = 0;
 }
 
 TXMLItem* TXMLItem::Items(int index) const

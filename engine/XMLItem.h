@@ -101,6 +101,7 @@ private:
     void InsertChild(size_t index, TXMLItem* child);
     void EraseChild(size_t index);
     void ReleaseChildren();
+    size_t Capacity() const { return FCapacityBits == 0 ? 0 : size_t{1} << FCapacityBits; }
 
     static const std::string EmptyValue;
 
@@ -110,11 +111,13 @@ private:
     std::string FName;
     TXMLParams FParams;
     TXMLItem** FChildren = nullptr;
-    uint32_t FCount = 0;
-    uint32_t FCapacity = 0;
     TXMLItem* FParent = nullptr;
     TECXMLParser* FDocument = nullptr;
     std::unique_ptr<TXMLLayoutRecord> FLayoutRecord;
+    uint32_t FCount = 0;
+    // The children list's room is a power of two, kept as its exponent (0: no list), so
+    // that the item with its flags fits a 112-byte block of the document's memory.
+    uint8_t FCapacityBits = 0;
     bool FNotify = true;
     bool FCrLfInAsString = true;
 };

@@ -1,5 +1,7 @@
 #include <memory>
+#include <random>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -115,6 +117,39 @@ TEST(XMLItem, MoveReordersChildrenWithoutReporting)
     EXPECT_THROW(root->Move(&stranger, 0), EListError);
     EXPECT_EQ(Dump(*root), "r\n  b\n  c\n  a\n");
     EXPECT_EQ(log.events, Events{});
+}
+
+TEST(XMLItem, ChildrenKeepTheirOrderThroughGrowthMovesAndDeletes)
+{
+    // The children list grows in steps; items added, moved and deleted at random keep
+    // the order a plain list of their names has.
+    TECXMLParser document;
+    TXMLItem* root = document.Root();
+    std::vector<std::string> model;
+    std::mt19937 random(3);
+    for (int step = 0; step < 3000; ++step) {
+        const int count = root->Count();
+        const unsigned action = random() % 10;
+        if (action < 6 || count < 2) {
+            const std::string name = "n" + std::to_string(step);
+            root->New()->SetName(name);
+            model.push_back(name);
+        } else if (action < 8) {
+            const int from = static_cast<int>(random() % count);
+            const int to = static_cast<int>(random() % count);
+            root->Move(root->Items(from), to);
+            const std::string moved = model[from];
+            model.erase(model.begin() + from);
+            model.insert(model.begin() + to, moved);
+        } else {
+            const int index = static_cast<int>(random() % count);
+            root->Delete(index);
+            model.erase(model.begin() + index);
+        }
+    }
+    ASSERT_EQ(root->Count(), static_cast<int>(model.size()));
+    for (int i = 0; i < root->Count(); ++i)
+        ASSERT_EQ(root->Items(i)->Name(), model[i]) << i;
 }
 
 TEST(XMLItem, LayoutRecordGoesWithItsItem)
