@@ -139,6 +139,30 @@ void CheckPaths(TECXMLParser& document, const TTreeFacts& facts)
     }
 }
 
+// A tag the tokenizer cut while reading it must give the name and parameters that the
+// rules for any tag text give.
+void CheckUsualTag(const TXMLTokenizer& tokenizer)
+{
+    const std::string text = tokenizer.TokenString();
+    Check(tokenizer.TagName() == TagName(text), "a usual tag's name differs from its text's");
+    std::vector<std::string> expected;
+    for (size_t i = 0; i < tokenizer.TagEntryCount(); ++i) {
+        const TXMLParamEntry& entry = tokenizer.TagEntries()[i];
+        for (size_t j = 0; j < i; ++j)
+            if (SameText(tokenizer.TagEntries()[j].name, entry.name))
+                return; // a repeated name takes the by-name rules
+        const std::string value = DecodeParamValue(entry.value);
+        if (!value.empty())
+            expected.push_back(std::string(entry.name) + "=" + value);
+    }
+    TXMLParams params;
+    ParseParams(text, params);
+    std::vector<std::string> actual;
+    for (int i = 0; i < params.Count(); ++i)
+        actual.emplace_back(params.Strings(i));
+    Check(actual == expected, "a usual tag's entries differ from its text's");
+}
+
 // The token kinds and texts, or nothing when the tokenizer gave up on a long line.
 template <class Tokenizer>
 std::vector<std::pair<TXMLToken, std::string>> Tokens(const std::string& input, bool& failed)
@@ -148,8 +172,11 @@ std::vector<std::pair<TXMLToken, std::string>> Tokens(const std::string& input, 
     failed = false;
     try {
         Tokenizer tokenizer(in);
-        for (TXMLToken token = tokenizer.Token(); token != xtEnd; token = tokenizer.NextToken())
+        for (TXMLToken token = tokenizer.Token(); token != xtEnd; token = tokenizer.NextToken()) {
             tokens.emplace_back(token, tokenizer.TokenString());
+            if (tokenizer.UsualTag())
+                CheckUsualTag(tokenizer);
+        }
     } catch (const EParserError&) {
         failed = true;
     }
