@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <initializer_list>
 #include <bit>
+#include <initializer_list>
 #include <cstring>
 #include <istream>
 
@@ -308,6 +308,8 @@ bool TXMLTokenizer::ScanUsualTag()
                 return false;
             char* const sign = p;
             bool ampersand = false;
+            // Control bytes up to CR stop the value with its line breaks: a value holding
+            // a tab is rare enough to be left to the byte-wise scan too.
             p = const_cast<char*>(NextBelowOr<14, '"', '&', '>'>(sign + 2, FChunkEnd));
             while (*p == '&') {
                 ampersand = true;
