@@ -54,9 +54,6 @@ public:
     void Parse(const TXMLTokenizer& tokenizer, std::string_view tagText, TXMLParams& params);
 
 private:
-    // Up to this many names are compared pairwise.
-    static constexpr size_t PairwiseLimit = 16;
-
     // Fills the list with entries of distinct names, leaving out empty values; false,
     // without touching the list, when two names are equal. `bytes` is the length of all
     // names and values, with one more for each entry.
@@ -75,7 +72,6 @@ private:
     std::vector<TEntryCut> FEntries;
     // The entries of a tag whose entries all have a name.
     std::vector<TXMLParamEntry> FNamed;
-    std::vector<std::string_view> FNames;
     TXMLNameIndex FNameIndex;
 };
 
@@ -154,6 +150,8 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
     auto append = [](TXMLItem* target, std::string_view first, std::string_view second = {}) {
         target->ValueText().append(first).append(second);
     };
+    // A tag the tokenizer cut on its own has its name at hand.
+    auto tagName = [&tokenizer](std::string_view text) { return tokenizer.UsualTag() ? tokenizer.TagName() : TagName(text); };
 
     for (TXMLToken token = tokenizer.Token(); token != xtEnd; token = tokenizer.NextToken()) {
         const std::string_view text = tokenizer.TokenText(scratch);
@@ -191,7 +189,7 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
             lineBroken = nullptr;
             // A tag token ends at its first ">". Items are added and named without New and
             // SetName: nothing is reported while a document is read.
-            const std::string_view name = tokenizer.UsualTag() ? tokenizer.TagName() : TagName(text);
+            const std::string_view name = tagName(text);
             if (HasText(current->FName)) {
                 parents.push_back(current);
                 current = current->AddChild(name);
@@ -216,7 +214,7 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
                 lineBroken = current;
             } else {
                 lineBroken = nullptr;
-                TXMLItem* child = current->AddChild(tokenizer.UsualTag() ? tokenizer.TagName() : TagName(text));
+                TXMLItem* child = current->AddChild(tagName(text));
                 params.Parse(tokenizer, text, child->FParams);
             }
             break;
@@ -376,18 +374,8 @@ void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close
 
 bool TXMLParamParser::FillDistinct(const TXMLParamEntry* entries, size_t count, size_t bytes, TXMLParams& params)
 {
-    if (count <= PairwiseLimit) {
-        for (size_t i = 1; i < count; ++i)
-            for (size_t j = 0; j < i; ++j)
-                if (entries[j].name.size() == entries[i].name.size() && SameText(entries[j].name, entries[i].name))
-                    return false;
-    } else {
-        FNames.clear();
-        for (size_t i = 0; i < count; ++i)
-            FNames.push_back(entries[i].name);
-        if (!FNameIndex.Distinct(FNames))
-            return false;
-    }
+    if (!FNameIndex.Distinct(count, [entries](size_t i) { return entries[i].name; }))
+        return false;
 
     // Each entry's value depends on that entry alone, and an empty one removes it. Each
     // entry is written once, in place, into the empty list: its name with the "=", then

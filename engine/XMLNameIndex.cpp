@@ -1,17 +1,5 @@
 #include "XMLNameIndex.h"
 
-
-#include "CodePage.h"
-
-namespace {
-
-// Up to this many names, comparing every pair is cheaper than hashing them.
-constexpr size_t PairwiseLimit = 16;
-
-bool SameName(std::string_view a, std::string_view b) { return a.size() == b.size() && SameText(a, b); }
-
-} // namespace
-
 void TXMLNameIndex::FirstOfEach(const std::vector<std::string_view>& names, std::vector<uint32_t>& first)
 {
     const size_t count = names.size();
@@ -50,10 +38,10 @@ void TXMLNameIndex::FirstOfEach(const std::vector<std::string_view>& names, std:
     }
 }
 
-bool TXMLNameIndex::Distinct(const std::vector<std::string_view>& names)
+bool TXMLNameIndex::NamesDistinct()
 {
-    FirstOfEach(names, FFirst);
-    for (size_t i = 0; i < names.size(); ++i)
+    FirstOfEach(FNames, FFirst);
+    for (size_t i = 0; i < FNames.size(); ++i)
         if (FFirst[i] != i)
             return false;
     return true;
