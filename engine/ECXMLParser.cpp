@@ -3,8 +3,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <random>
 #include <vector>
 #include <system_error>
 #include <unordered_map>
@@ -13,13 +11,9 @@
 #include "CodePage.h"
 #include "ECXMLTokenizer.h"
 #include "Exceptions.h"
+#include "SafeFile.h"
 #include "XMLNameIndex.h"
 #include "XMLWriter.h"
-
-#ifndef _WIN32
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -509,9 +503,12 @@ void TECXMLParser::LoadFromStream(std::istream& stream) { FRoot->LoadFromStream(
 
 void TECXMLParser::LoadFromFile(const std::filesystem::path& fileName)
 {
-    std::ifstream file(fileName, std::ios::binary);
-    if (!file)
-        throw EFOpenError(FullPath(fileName), SystemReason(errno));
+    std::string reason;
+    const int handle = OpenRegularFile(fileName, reason);
+    if (handle < 0)
+        throw EFOpenError(FullPath(fileName), reason);
+    TFileReadBuffer buffer(handle);
+    std::istream file(&buffer);
     try {
         FRoot->LoadFromStream(file);
     } catch (const EParserError&) {
@@ -523,64 +520,27 @@ void TECXMLParser::LoadFromFile(const std::filesystem::path& fileName)
 
 namespace {
 
-// A stream over a C file, so that the saved text can be flushed to the disk before the
-// temporary file takes the target's place.
-class TFileBuffer : public std::streambuf {
+// A stream into the temporary file that will replace the document's file.
+class TReplacementBuffer : public std::streambuf {
 public:
-    explicit TFileBuffer(std::FILE* file) : FFile(file) {}
+    explicit TReplacementBuffer(TAtomicFile& file) : FFile(file) {}
 
 protected:
     int_type overflow(int_type c) override
     {
         if (traits_type::eq_int_type(c, traits_type::eof()))
             return traits_type::not_eof(c);
-        return std::fputc(c, FFile) == EOF ? traits_type::eof() : c;
+        const char byte = traits_type::to_char_type(c);
+        return FFile.Write(std::string_view(&byte, 1)) ? c : traits_type::eof();
     }
     std::streamsize xsputn(const char* text, std::streamsize count) override
     {
-        return static_cast<std::streamsize>(std::fwrite(text, 1, static_cast<size_t>(count), FFile));
+        return FFile.Write(std::string_view(text, static_cast<size_t>(count))) ? count : 0;
     }
 
 private:
-    std::FILE* FFile;
+    TAtomicFile& FFile;
 };
-
-// Creates a new file beside `target` that nobody else uses; errno tells why it failed.
-std::FILE* CreateTemporary(const std::filesystem::path& target, std::filesystem::path& name)
-{
-    std::random_device seed;
-    std::mt19937_64 random(seed());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char suffix[24];
-        std::snprintf(suffix, sizeof suffix, ".%012llx~", static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
-        name = target;
-        std::string hidden(1, '.');
-        hidden.append(target.filename().string()).append(suffix);
-        name.replace_filename(hidden);
-        if (std::FILE* file = std::fopen(name.string().c_str(), "wbx"))
-            return file;
-        if (errno != EEXIST)
-            return nullptr;
-    }
-    return nullptr;
-}
-
-// Makes the saved text durable and gives it the target's permissions; errno on failure.
-bool FinishTemporary(std::FILE* file, const std::filesystem::path& target)
-{
-    if (std::fflush(file) != 0)
-        return false;
-#ifndef _WIN32
-    struct stat status;
-    if (::stat(target.c_str(), &status) == 0)
-        ::fchmod(fileno(file), status.st_mode & 07777);
-    if (::fsync(fileno(file)) != 0)
-        return false;
-#else
-    (void)target;
-#endif
-    return true;
-}
 
 } // namespace
 
@@ -615,39 +575,15 @@ void TECXMLParser::SaveToFile(const std::filesystem::path& fileName)
         return;
 
     // A link keeps pointing at the document: the new text replaces the file it names.
-    std::filesystem::path target = fileName;
-    std::error_code error;
-    if (std::filesystem::is_symlink(fileName, error)) {
-        const std::filesystem::path resolved = std::filesystem::weakly_canonical(fileName, error);
-        if (!error)
-            target = resolved;
-    }
-
-    std::filesystem::path temporary;
-    std::FILE* file = CreateTemporary(target, temporary);
-    if (!file)
+    TAtomicFile file;
+    if (!file.Open(fileName))
         throw EFCreateError(FullPath(fileName), SystemReason(errno));
-    try {
-        TFileBuffer buffer(file);
-        std::ostream stream(&buffer);
-        WriteDocument(stream, styleSheetFile);
-        if (!FinishTemporary(file, target))
-            throw EWriteError();
-    } catch (...) {
-        std::fclose(file);
-        std::filesystem::remove(temporary, error);
-        throw;
-    }
-    const bool closed = std::fclose(file) == 0;
-    if (!closed) {
-        std::filesystem::remove(temporary, error);
+    TReplacementBuffer buffer(file);
+    std::ostream stream(&buffer);
+    WriteDocument(stream, styleSheetFile);
+    if (!file.Sync())
         throw EWriteError();
-    }
-    std::filesystem::rename(temporary, target, error);
-    if (error) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw EFCreateError(FullPath(fileName), error.message());
-    }
+    if (!file.Commit())
+        throw EFCreateError(FullPath(fileName), SystemReason(errno));
     Raise(OnSaved);
 }

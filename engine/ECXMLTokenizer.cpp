@@ -139,7 +139,7 @@ TXMLTokenizer::TXMLTokenizer(std::istream& stream, size_t capacity, bool growing
     size_t size = 0;
     FData = ReadAll(stream, size);
     FDataEnd = FData.get() + size;
-    FCapacity = capacity == 0 ? size : capacity;
+    FCapacity = capacity;
     FWindow = FPosition = FChunkEnd = FTokenStart = FData.get();
     FSavedByte = *FChunkEnd;
     *FChunkEnd = 0;

@@ -114,8 +114,8 @@ private:
     size_t FTagEntryBytes = 0;
 };
 
-// The fallback tokenizer: its one chunk is the whole rest of the stream, so only a
-// stream without any inner line feed fails with "Line too long".
+// The fallback tokenizer: its one chunk is the whole rest of the stream, since no more
+// data can come, so it never fails with "Line too long" (a document on one line reads).
 class TXMLLargeTokenizer : public TXMLTokenizer {
 public:
     explicit TXMLLargeTokenizer(std::istream& stream);

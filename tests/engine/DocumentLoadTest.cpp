@@ -1,6 +1,8 @@
 #include <sstream>
 #include <string>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "ECXMLParser.h"
@@ -8,6 +10,8 @@
 #include "Exceptions.h"
 
 using namespace enginetest;
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -214,6 +218,24 @@ TEST(DocumentLoad, MissingFileFailsWithItsFullPathAndLeavesTree)
     EXPECT_EQ(log.events, Events{});
 }
 
+// A device would be read for ever, a FIFO without a writer would block the open, a folder
+// has no text: each fails at once.
+TEST(DocumentLoad, OnlyRegularFilesAreRead)
+{
+    TempFolder folder;
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+    fs::create_directory(folder / "folder");
+    for (const fs::path& name : {fs::path("/dev/zero"), folder / "fifo", folder / "folder"}) {
+        TECXMLParser document;
+        LoadText(document, "<keep/>");
+        EventLog log(document);
+        EXPECT_EQ(ErrorOf<EFOpenError>([&] { document.LoadFromFile(name); }),
+                  "Cannot open file \"" + name.string() + "\". Not a regular file");
+        EXPECT_EQ(Dump(*document.Root()), "\n  keep\n");
+        EXPECT_EQ(log.events, Events{});
+    }
+}
+
 TEST(DocumentLoad, LongLineFileLoadsThroughTheWholeStreamPass)
 {
     TempFolder folder;
@@ -232,6 +254,23 @@ TEST(DocumentLoad, LongLineFileLoadsThroughTheWholeStreamPass)
     EventLog streamLog(streamed);
     EXPECT_EQ(ErrorOf<EParserError>([&] { LoadText(streamed, text); }), "Line too long on line 3");
     EXPECT_EQ(streamLog.events, Events{"BeforeLoad"});
+}
+
+// Machine-written documents often have no line feed at all, or only a final one.
+TEST(DocumentLoad, OneLineFileLoadsThroughTheWholeStreamPass)
+{
+    TempFolder folder;
+    std::string line = "<?xml version=\"1.0\"?><a>";
+    for (int i = 0; i < 400; ++i)
+        line += "<b k=\"" + std::to_string(i) + "\">t</b>";
+    line += "</a>";
+    for (const std::string& text : {line, line + "\n", line + "\r\n"}) {
+        WriteBytes(folder / "one.xml", text);
+        TECXMLParser document;
+        document.LoadFromFile(folder / "one.xml");
+        ASSERT_EQ(document.Root()->Count(), 400);
+        EXPECT_EQ(document.Root()->Items(399)->Params().Values("k"), "399");
+    }
 }
 
 } // namespace

@@ -3,12 +3,17 @@
 #include <string>
 
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "ECXMLParser.h"
 #include "EngineTestSupport.h"
 #include "Exceptions.h"
+#include "SafeFile.h"
 
 using namespace enginetest;
 
@@ -187,6 +192,72 @@ TEST(DocumentWrite, FailedSaveToFileLeavesOldFileAndNoTemporary)
     EXPECT_EQ(TempFolder::Entries(folder.Path()), (Names{"doc.xml", "taken"}));
     EXPECT_TRUE(fs::is_empty(folder / "taken"));
     EXPECT_EQ(log.events, Events(5, "BeforeSave"));
+}
+
+// What a save must not replace: a file without write permission (read-only even for the
+// superuser), a FIFO, a socket. Each stays as it was, and nothing is left beside it.
+TEST(DocumentWrite, SaveRefusesTargetsThatAreReadOnlyOrNotRegularFiles)
+{
+    TempFolder folder;
+    WriteBytes(folder / "readonly.xml", "old");
+    fs::permissions(folder / "readonly.xml", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketName = (folder / "socket").string();
+    ASSERT_LT(socketName.size(), sizeof address.sun_path);
+    socketName.copy(address.sun_path, socketName.size());
+    ASSERT_EQ(::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+    TECXMLParser document;
+    LoadText(document, "<r/>");
+    for (const char* name : {"readonly.xml", "fifo", "socket"}) {
+        const fs::path target = folder / name;
+        const fs::file_type type = fs::symlink_status(target).type();
+        EXPECT_EQ(ErrorOf<EFCreateError>([&] { document.SaveToFile(target); }),
+                  "Cannot create file \"" + target.string() + "\". Permission denied")
+            << name;
+        EXPECT_EQ(fs::symlink_status(target).type(), type) << name;
+    }
+    ::close(socket);
+    EXPECT_EQ(ReadBytes(folder / "readonly.xml"), "old");
+    EXPECT_EQ(TempFolder::Entries(folder.Path()), (Names{"fifo", "readonly.xml", "socket"}));
+}
+
+TEST(DocumentWrite, SaveThroughADanglingLinkCreatesItsTargetAndDropsSetIdBits)
+{
+    TempFolder folder;
+    fs::create_symlink("made.xml", folder / "link.xml");
+    TECXMLParser document;
+    LoadText(document, "<r/>");
+    document.SaveToFile(folder / "link.xml");
+    EXPECT_EQ(fs::read_symlink(folder / "link.xml"), "made.xml");
+    EXPECT_EQ(ReadBytes(folder / "made.xml"), SaveText(document));
+
+    fs::permissions(folder / "made.xml", fs::perms::set_uid | fs::perms::set_gid | fs::perms::owner_all);
+    document.SaveToFile(folder / "made.xml");
+    EXPECT_EQ(fs::status(folder / "made.xml").permissions() & fs::perms::mask, fs::perms::owner_all);
+}
+
+// The temporary file is as private as its target before a byte of the text reaches it.
+TEST(DocumentWrite, ReplacementIsPrivateFromTheStartAndNeverFollowsALink)
+{
+    TempFolder folder;
+    WriteBytes(folder / "secret.xml", "old");
+    fs::permissions(folder / "secret.xml", fs::perms::owner_read | fs::perms::owner_write);
+    const mode_t previousMask = ::umask(0);
+    TAtomicFile file;
+    ASSERT_TRUE(file.Open(folder / "secret.xml"));
+    ::umask(previousMask);
+    const Names entries = TempFolder::Entries(folder.Path());
+    ASSERT_EQ(entries.size(), 2u);
+    const fs::path temporary = folder / entries[0];
+    EXPECT_TRUE(entries[0].starts_with(".secret.xml.")) << entries[0];
+    EXPECT_EQ(fs::symlink_status(temporary).permissions() & fs::perms::mask, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_TRUE(file.Write("new") && file.Sync() && file.Commit());
+    EXPECT_EQ(ReadBytes(folder / "secret.xml"), "new");
+    EXPECT_EQ(TempFolder::Entries(folder.Path()), Names{"secret.xml"});
 }
 
 } // namespace

@@ -1,0 +1,195 @@
+#include "SafeFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <random>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+fs::path ResolveLinks(const fs::path& name)
+{
+    fs::path resolved = name;
+    for (int hop = 0; hop < 40; ++hop) {
+        std::error_code error;
+        if (!fs::is_symlink(resolved, error))
+            break;
+        const fs::path link = fs::read_symlink(resolved, error);
+        if (error)
+            break;
+        resolved = link.is_absolute() ? link : resolved.parent_path() / link;
+    }
+    return resolved;
+}
+
+int OpenRegularFile(const fs::path& name, std::string& reason)
+{
+    // Without O_NONBLOCK a FIFO nobody writes to would hold the open for ever.
+    const int handle = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (handle < 0) {
+        reason = std::generic_category().message(errno);
+        return -1;
+    }
+    struct stat status;
+    if (fstat(handle, &status) != 0 || !S_ISREG(status.st_mode)) {
+        reason = "Not a regular file";
+        close(handle);
+        return -1;
+    }
+    fcntl(handle, F_SETFL, fcntl(handle, F_GETFL) & ~O_NONBLOCK);
+    return handle;
+}
+
+TFileReadBuffer::~TFileReadBuffer() { close(FHandle); }
+
+TFileReadBuffer::int_type TFileReadBuffer::underflow()
+{
+    for (;;) {
+        const ssize_t count = read(FHandle, FBuffer, sizeof FBuffer);
+        if (count > 0) {
+            setg(FBuffer, FBuffer, FBuffer + count);
+            return traits_type::to_int_type(FBuffer[0]);
+        }
+        if (count == 0 || errno != EINTR)
+            return traits_type::eof();
+    }
+}
+
+std::streamsize TFileReadBuffer::xsgetn(char* text, std::streamsize count)
+{
+    // What the buffer holds first, then straight into the caller's memory.
+    std::streamsize done = std::min<std::streamsize>(count, egptr() - gptr());
+    std::copy(gptr(), gptr() + done, text);
+    gbump(static_cast<int>(done));
+    while (done < count) {
+        const ssize_t got = read(FHandle, text + done, static_cast<size_t>(count - done));
+        if (got > 0)
+            done += got;
+        else if (got == 0 || errno != EINTR)
+            break;
+    }
+    return done;
+}
+
+TFileReadBuffer::pos_type TFileReadBuffer::seekoff(off_type offset, std::ios_base::seekdir dir, std::ios_base::openmode)
+{
+    const int whence = dir == std::ios_base::beg ? SEEK_SET : dir == std::ios_base::end ? SEEK_END : SEEK_CUR;
+    // The file's position is ahead of the reader's by what the buffer still holds.
+    if (whence == SEEK_CUR)
+        offset -= egptr() - gptr();
+    const off_t position = lseek(FHandle, offset, whence);
+    setg(FBuffer, FBuffer, FBuffer);
+    return position < 0 ? pos_type(off_type(-1)) : pos_type(position);
+}
+
+TFileReadBuffer::pos_type TFileReadBuffer::seekpos(pos_type position, std::ios_base::openmode mode)
+{
+    return seekoff(off_type(position), std::ios_base::beg, mode);
+}
+
+TAtomicFile::~TAtomicFile() { Discard(); }
+
+void TAtomicFile::Discard()
+{
+    if (FHandle >= 0) {
+        close(FHandle);
+        FHandle = -1;
+    }
+    if (!FTemporary.empty()) {
+        unlink(FTemporary.c_str());
+        FTemporary.clear();
+    }
+}
+
+bool TAtomicFile::Open(const fs::path& target)
+{
+    Discard();
+    FTarget = ResolveLinks(target);
+    struct stat status;
+    const bool exists = lstat(FTarget.c_str(), &status) == 0;
+    if (exists) {
+        if (!S_ISREG(status.st_mode) || access(FTarget.c_str(), W_OK) != 0 || (status.st_mode & 0222) == 0) {
+            errno = EACCES;
+            return false;
+        }
+    } else if (errno != ENOENT) {
+        return false;
+    }
+
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[24];
+        std::snprintf(suffix, sizeof suffix, ".%012llx~", static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+        fs::path name = FTarget;
+        name.replace_filename("." + FTarget.filename().string() + suffix);
+        // A new target gets the mode the user's mask gives any new file; an existing one's
+        // text stays unreadable to others until the temporary file has the target's mode.
+        FHandle = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, exists ? 0600 : 0666);
+        if (FHandle >= 0) {
+            FTemporary = std::move(name);
+            break;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    if (FHandle < 0)
+        return false;
+    if (exists) {
+        // Owner and group first: changing them may clear mode bits.
+        if (fchown(FHandle, status.st_uid, status.st_gid) != 0 && fchown(FHandle, static_cast<uid_t>(-1), status.st_gid) != 0) {
+            // Another owner is out of this process's reach; the file stays the user's.
+        }
+        if (fchmod(FHandle, status.st_mode & 01777) != 0)
+            return Fail();
+    }
+    return true;
+}
+
+bool TAtomicFile::Write(std::string_view text)
+{
+    while (!text.empty()) {
+        const ssize_t count = write(FHandle, text.data(), text.size());
+        if (count > 0)
+            text.remove_prefix(static_cast<size_t>(count));
+        else if (count == 0 || errno != EINTR)
+            return false;
+    }
+    return true;
+}
+
+bool TAtomicFile::Fail()
+{
+    const int error = errno;
+    Discard();
+    errno = error;
+    return false;
+}
+
+bool TAtomicFile::Sync()
+{
+    if (fsync(FHandle) != 0)
+        return Fail();
+    const int handle = FHandle;
+    FHandle = -1;
+    return close(handle) == 0 || Fail();
+}
+
+bool TAtomicFile::Commit()
+{
+    if (rename(FTemporary.c_str(), FTarget.c_str()) != 0)
+        return Fail();
+    FTemporary.clear();
+    // The new name lasts through a crash only once the folder is synced; a file system
+    // that cannot sync folders still has the complete file.
+    const fs::path folder = FTarget.has_parent_path() ? FTarget.parent_path() : fs::path(".");
+    const int directory = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (directory >= 0) {
+        fsync(directory);
+        close(directory);
+    }
+    return true;
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <filesystem>
+#include <streambuf>
+#include <string>
+#include <string_view>
+
+// File handling shared by the document engine and the settings store: only regular files
+// are read or replaced, and a replacement is written beside its target and renamed over
+// it, so that a failure at any point leaves the old file as it was.
+
+// The file a chain of symbolic links ends at (at most 40 of them); a dangling link gives
+// the name its last link points to, so that writing creates it and keeps the link.
+std::filesystem::path ResolveLinks(const std::filesystem::path& name);
+
+// Opens a regular file for reading, never waiting on a FIFO or a device: -1 with
+// `reason` ("Not a regular file", or the system's reason) for anything else.
+int OpenRegularFile(const std::filesystem::path& name, std::string& reason);
+
+// A seekable input stream buffer over a file handle it owns.
+class TFileReadBuffer : public std::streambuf {
+public:
+    explicit TFileReadBuffer(int handle) : FHandle(handle) {}
+    ~TFileReadBuffer() override;
+    TFileReadBuffer(const TFileReadBuffer&) = delete;
+    TFileReadBuffer& operator=(const TFileReadBuffer&) = delete;
+
+protected:
+    int_type underflow() override;
+    std::streamsize xsgetn(char* text, std::streamsize count) override;
+    pos_type seekoff(off_type offset, std::ios_base::seekdir dir, std::ios_base::openmode) override;
+    pos_type seekpos(pos_type position, std::ios_base::openmode mode) override;
+
+private:
+    int FHandle;
+    char FBuffer[65536];
+};
+
+// The replacement of one file. Open refuses a target that exists and is not a regular
+// file, or that its user may not write (a file without any write permission counts as
+// read-only even for the superuser), with EACCES; it then creates a temporary file of an
+// unpredictable name beside the target, exclusively and without following links, private
+// until it holds the target's mode (without the setuid and setgid bits) and, where the
+// process may give them, its owner and group. Every failing call leaves errno set.
+class TAtomicFile {
+public:
+    TAtomicFile() = default;
+    // Removes the temporary file unless it was committed.
+    ~TAtomicFile();
+    TAtomicFile(const TAtomicFile&) = delete;
+    TAtomicFile& operator=(const TAtomicFile&) = delete;
+
+    // `target` may be a link: the file it names is replaced and the link kept.
+    bool Open(const std::filesystem::path& target);
+    bool Write(std::string_view text);
+    // Makes the text durable and closes the temporary file.
+    bool Sync();
+    // Renames the synced temporary file over the target.
+    bool Commit();
+    const std::filesystem::path& Target() const { return FTarget; }
+
+private:
+    bool Fail();
+    void Discard();
+
+    std::filesystem::path FTarget;
+    std::filesystem::path FTemporary;
+    int FHandle = -1;
+};
