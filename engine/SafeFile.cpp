@@ -37,6 +37,7 @@ int OpenRegularFile(const fs::path& name, std::string& reason)
     if (fstat(handle, &status) != 0 || !S_ISREG(status.st_mode)) {
         reason = "Not a regular file";
         close(handle);
+        errno = EINVAL;
         return -1;
     }
     fcntl(handle, F_SETFL, fcntl(handle, F_GETFL) & ~O_NONBLOCK);

@@ -14,7 +14,7 @@
 std::filesystem::path ResolveLinks(const std::filesystem::path& name);
 
 // Opens a regular file for reading, never waiting on a FIFO or a device: -1 with
-// `reason` ("Not a regular file", or the system's reason) for anything else.
+// `reason` ("Not a regular file", errno EINVAL, or the system's reason) for anything else.
 int OpenRegularFile(const std::filesystem::path& name, std::string& reason);
 
 // A seekable input stream buffer over a file handle it owns.

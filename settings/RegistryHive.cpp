@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "HiveFile.h"
+#include "SafeFile.h"
 
 // Without a platform registry each root lives in a hive file of its own, e.g.
 // HKEY_CURRENT_USER.reg, shared by every accessor and process of the user.
@@ -69,11 +70,12 @@ public:
 // The hive file's text; a missing file is an empty hive.
 std::string ReadHiveText(const std::string& fileName)
 {
-    const TFileHandle file(open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+    std::string reason;
+    const TFileHandle file(OpenRegularFile(fileName, reason));
     if (file.Fd < 0) {
         if (errno == ENOENT)
             return {};
-        throw FileError("Cannot read registry file", fileName, errno);
+        throw ERegistryException("Cannot read registry file \"" + fileName + "\": " + reason);
     }
     std::string text;
     char buffer[16384];
@@ -103,33 +105,23 @@ THiveFile LookupHive(const std::string& rootName, const std::string& fileName)
     }
 }
 
-bool WriteAll(int fd, std::string_view text)
-{
-    while (!text.empty()) {
-        const ssize_t count = write(fd, text.data(), text.size());
-        if (count < 0 && errno != EINTR)
-            return false;
-        if (count > 0)
-            text.remove_prefix(static_cast<std::size_t>(count));
-    }
-    return true;
-}
-
 // Changes the hive file: under an exclusive lock it is read afresh, changed by `change`
 // and, when that reports a change, replaced by a complete and synced new copy. Writers
 // thus never lose each other's values and readers, who take no lock, see either the
 // old file or the new one. A file that cannot be read is left as it is.
 void UpdateHive(const std::string& rootName, const std::string& fileName, const std::function<bool(THiveFile&)>& change)
 {
-    const fs::path folder = fs::path(fileName).parent_path();
+    // A linked hive stays linked: the file it names is the one changed, and locked.
+    const fs::path target = ResolveLinks(fileName);
+    const fs::path folder = target.parent_path();
     std::error_code error;
     fs::create_directories(folder, error);
     if (error)
         throw ERegistryException("Cannot create folder \"" + folder.string() + "\": " + error.message());
 
     // The lock lives in a file of its own, since the hive itself is replaced on each write.
-    const std::string lockName = fileName + ".lock";
-    const TFileHandle lock(open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    const std::string lockName = target.string() + ".lock";
+    const TFileHandle lock(open(lockName.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (lock.Fd < 0)
         throw FileError("Cannot create lock file", lockName, errno);
     while (flock(lock.Fd, LOCK_EX) != 0) {
@@ -141,27 +133,9 @@ void UpdateHive(const std::string& rootName, const std::string& fileName, const 
     if (!change(hive))
         return;
 
-    const std::string tempName = fileName + ".tmp";
-    {
-        const TFileHandle temp(open(tempName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-        if (temp.Fd < 0)
-            throw FileError("Cannot write registry file", tempName, errno);
-        if (!WriteAll(temp.Fd, hive.Text()) || fsync(temp.Fd) != 0) {
-            const int writeError = errno;
-            unlink(tempName.c_str());
-            throw FileError("Cannot write registry file", tempName, writeError);
-        }
-    }
-    if (rename(tempName.c_str(), fileName.c_str()) != 0) {
-        const int renameError = errno;
-        unlink(tempName.c_str());
-        throw FileError("Cannot write registry file", fileName, renameError);
-    }
-    // The new name lasts through a crash only once the folder is synced; a file system
-    // that cannot sync folders still has the complete file.
-    const TFileHandle dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Fd >= 0)
-        fsync(dir.Fd);
+    TAtomicFile file;
+    if (!file.Open(target) || !file.Write(hive.Text()) || !file.Sync() || !file.Commit())
+        throw FileError("Cannot write registry file", fileName, errno);
 }
 
 // The path from the root that `key` names: from the open key unless it starts with "\".

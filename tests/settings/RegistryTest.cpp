@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "HiveFolder.h"
@@ -293,6 +295,40 @@ TEST_F(RegistryTest, UnreadableHiveFindsNothingAndIsNeverOverwritten)
                   + "\": bad value line on line 7");
     EXPECT_FALSE(registry.DeleteKey(XmlKey));
     EXPECT_EQ(ReadFile(HivePath()), bad);
+}
+
+// A hive of mode 0600 stays private, a linked hive keeps its link, and a link planted
+// where a temporary file could be expected is never written through.
+TEST_F(RegistryTest, WritesKeepTheHiveModeAndLinkAndIgnorePlantedLinks)
+{
+    namespace fs = std::filesystem;
+    const fs::path real = FFolder / "real" / "hive.reg";
+    fs::create_directory(FFolder / "real");
+    WriteFile(real, Header);
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("real/hive.reg", HivePath());
+    WriteFile(FFolder / "victim", "victim");
+    fs::create_symlink("victim", HivePath().string() + ".tmp");
+    fs::create_symlink("../victim", real.string() + ".tmp");
+
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKey(XmlKey, true));
+    registry.WriteString("Server", "a.xml");
+
+    EXPECT_TRUE(fs::is_symlink(HivePath()));
+    EXPECT_EQ(ReadFile(real), Header + XmlSections + "\"Server\"=\"a.xml\"\n\n");
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::mask, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(ReadFile(FFolder / "victim"), "victim");
+}
+
+// A FIFO in the hive's place would hold every read for ever.
+TEST_F(RegistryTest, HiveThatIsNotARegularFileIsNeitherReadNorReplaced)
+{
+    ASSERT_EQ(mkfifo(HivePath().c_str(), 0600), 0);
+    TRegistry registry;
+    EXPECT_FALSE(registry.KeyExists(XmlKey));
+    EXPECT_FALSE(registry.OpenKey(XmlKey, true));
+    EXPECT_EQ(std::filesystem::symlink_status(HivePath()).type(), std::filesystem::file_type::fifo);
 }
 
 TEST_F(RegistryTest, HiveTurningUnreadableUnderAnOpenKeyStopsReadsAndWrites)
