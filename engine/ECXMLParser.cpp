@@ -137,6 +137,7 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
     // The item whose value just received the line break of a "<br/>": its next text
     // run continues the value directly.
     TXMLItem* lineBroken = nullptr;
+    bool filled = false;
     std::string scratch;
     TXMLParamParser params;
     // Appends to a value in place: a long text read in many pieces (a line break written
@@ -183,12 +184,15 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
             lineBroken = nullptr;
             // A tag token ends at its first ">". Items are added and named without New and
             // SetName: nothing is reported while a document is read.
+            // Only the first start tag fills the item read into, even when it has no
+            // name: an unnamed item deeper down would otherwise be renamed by the next one.
             const std::string_view name = tagName(text);
-            if (HasText(current->FName)) {
+            if (current == &item && !filled) {
+                current->FName.assign(name);
+                filled = true;
+            } else {
                 parents.push_back(current);
                 current = current->AddChild(name);
-            } else {
-                current->FName.assign(name);
             }
             params.Parse(tokenizer, text, current->FParams);
             break;

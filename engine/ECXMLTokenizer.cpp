@@ -279,7 +279,8 @@ void TXMLTokenizer::ScanTag()
         FToken = xtDeclaration;
     else if (length >= 4 && tag[1] == '!' && tag[2] == '-' && tag[3] == '-')
         FToken = xtComment;
-    else if (tag[length - 2] == '/')
+    // Exactly "</>" ends an unnamed item, as the writer puts it.
+    else if (tag[length - 2] == '/' && length > 3)
         FToken = xtEmptyTag;
     else if (tag[1] == '/')
         FToken = xtEndTag;

@@ -111,9 +111,15 @@ void TXMLWriter::PutItem(TXMLItem& top, size_t indent)
         const bool hasValue = HasText(item.Value());
         PutBlanks(n);
         FText.append(1, '<');
+        const size_t tagStart = FText.size();
         PutTagText(item);
         if (!hasValue && item.Count() == 0) {
-            FText.append("/>").append(lineEnd);
+            // "<br/>" would read back as a line break and "</>" as an end tag.
+            const std::string_view tag = std::string_view(FText).substr(tagStart);
+            if (tag.empty() || tag == "br")
+                FText.append("></").append(tag).append(1, '>').append(lineEnd);
+            else
+                FText.append("/>").append(lineEnd);
             return false;
         }
         FText.append(1, '>').append(lineEnd);

@@ -73,7 +73,7 @@ TEST(XMLTokenizer, ClassifiesTagsByTheirText)
     const Tokens expected{
         "declaration <?xml version=\"1.0\"?>", "declaration <?XML-STYLESHEET href=\"s.xsl\"?>",
         "comment <!-- a >", "text b -->", "start <!DOCTYPE x>", "start <![CDATA[ p >", "text q ]]>",
-        "start <?pi x?>", "start <a k=\"1\">", "empty </a/>", "endtag </a>", "empty <b/>", "empty </>",
+        "start <?pi x?>", "start <a k=\"1\">", "empty </a/>", "endtag </a>", "empty <b/>", "endtag </>",
         "endtag </a >", "start <a k=\"x>", "text y\"/>"};
     EXPECT_EQ(Tokenize<TXMLTokenizer>(input), expected);
     EXPECT_EQ(Tokenize<TXMLLargeTokenizer>(input), expected);

@@ -132,4 +132,42 @@ TEST(RoundTrip, LineBreaksOfValuesSurviveExactly)
     EXPECT_EQ(SaveText(document), first);
 }
 
+// Writes and reads the document three times: the tree and the text must stay as they were.
+void ExpectStableThroughSaves(TECXMLParser& document)
+{
+    const std::string tree = Dump(*document.Root());
+    const std::string first = SaveText(document);
+    for (int round = 0; round < 3; ++round) {
+        LoadText(document, SaveText(document));
+        ASSERT_EQ(Dump(*document.Root()), tree);
+        ASSERT_EQ(SaveText(document), first);
+    }
+}
+
+// Trees of unnamed items and items named like the line break tag neither multiply nor
+// vanish, save after save.
+TEST(RoundTrip, UnnamedItemsAndBrItemsNeitherMultiplyNorVanish)
+{
+    for (const char* text : {"<config a=\"1\"/>", "<a/><b/>", "<r><br></br><br k=\"v\"/>x<br/>y</r>", "<r>< /><q/></r>",
+                             // As earlier versions wrote an unnamed root.
+                             "<>\r\n  <config a=\"1\"/>\r\n</>\r\n"}) {
+        SCOPED_TRACE(text);
+        TECXMLParser document;
+        LoadText(document, text);
+        ExpectStableThroughSaves(document);
+    }
+
+    // Items added in the dialog: children below the unnamed root's item, an unnamed leaf
+    // deeper down, and a plain "br".
+    TECXMLParser document;
+    LoadText(document, "<a/><b/>");
+    TXMLItem* b = document.Root()->Items(1);
+    b->New()->SetName("c");
+    b->Items(0)->New()->SetName("d");
+    b->New();
+    b->New()->SetName("br");
+    ExpectStableThroughSaves(document);
+    EXPECT_EQ(Dump(*document.Root()), "\n  a\n  b\n    c\n      d\n    \n    br\n");
+}
+
 } // namespace
