@@ -63,9 +63,17 @@ bool ReadXMLValue(const std::u16string& valuePath, std::u16string& value)
         }
     }
     std::string path;
-    // A character the code page cannot hold names no item.
-    if (!Utf16ToCp1252(valuePath, path))
-        return false;
+    if (!Utf16ToCp1252(valuePath, path)) {
+        // A character the code page cannot hold names no item; in the parameter name it
+        // names no parameter of the item, whose value is then empty.
+        const size_t dot = valuePath.rfind(u'.');
+        std::string itemPath;
+        if (dot == std::u16string::npos || !Utf16ToCp1252(std::u16string_view(valuePath).substr(0, dot), itemPath)
+            || !FindItemByPath(state.document.get(), itemPath))
+            return false;
+        value.clear();
+        return true;
+    }
     std::string text;
     if (!ReadItemValue(state.document.get(), path, text))
         return false;

@@ -1,6 +1,7 @@
 // selvane-value: reads values of an XML file by dotted path, lists everything a user can
 // pick, or writes a file back in the program's format.
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -152,11 +153,8 @@ int Rewrite(const char* fileName, const char* outName, bool indent)
     return 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int Run(const std::vector<const char*>& args)
 {
-    const std::vector<const char*> args(argv + 1, argv + argc);
     if (args.empty())
         return UsageError();
     const std::string_view first = args[0];
@@ -176,4 +174,17 @@ int main(int argc, char** argv)
     if (first.starts_with("--") || args.size() < 2)
         return UsageError();
     return PrintValues(args[0], std::vector<const char*>(args.begin() + 1, args.end()));
+}
+
+} // namespace
+
+// Output that did not reach its file (a full disk, a closed pipe) is a failure too.
+int main(int argc, char** argv)
+{
+    const int status = Run(std::vector<const char*>(argv + 1, argv + argc));
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "selvane-value: cannot write the output: %s\n", std::strerror(errno));
+        return 2;
+    }
+    return status;
 }

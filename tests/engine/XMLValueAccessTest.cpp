@@ -66,8 +66,11 @@ TEST_F(ValueAccess, TextCrossesTheCodePageBoundary)
     ASSERT_TRUE(OpenXMLFile(File("config.xml", Config)));
     EXPECT_EQ(Read(u"config.db.user"), u"r\u00e9mi");
     EXPECT_EQ(Read(u"config.db.price"), u"\u20ac 5");
-    // A character the code page cannot hold names no item.
+    // A character the code page cannot hold names no item, and no parameter of an item
+    // that is found.
     Read(u"config.\u6570.host", false);
+    EXPECT_EQ(Read(u"config.db.\u6570"), u"");
+    EXPECT_EQ(Read(u"config.db.host/;/\u6570"), u"");
 }
 
 TEST_F(ValueAccess, FileNamesStayNativePaths)

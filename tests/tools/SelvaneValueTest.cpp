@@ -21,10 +21,10 @@ struct TRun {
 };
 
 // Runs selvane-value with `args`, collecting its output through files so that neither
-// pipe can fill up.
-TRun RunTool(const TTempFolder& folder, std::vector<std::string> args)
+// pipe can fill up; `outTo` replaces the output file, which is then not read.
+TRun RunTool(const TTempFolder& folder, std::vector<std::string> args, const std::string& outTo = {})
 {
-    const std::string outFile = (folder.Path() / "stdout").string();
+    const std::string outFile = outTo.empty() ? (folder.Path() / "stdout").string() : outTo;
     const std::string errFile = (folder.Path() / "stderr").string();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -43,7 +43,8 @@ TRun RunTool(const TTempFolder& folder, std::vector<std::string> args)
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     posix_spawn_file_actions_destroy(&actions);
-    run.out = TTempFolder::Read(outFile);
+    if (outTo.empty())
+        run.out = TTempFolder::Read(outFile);
     run.err = TTempFolder::Read(errFile);
     return run;
 }
@@ -150,6 +151,22 @@ TEST_F(SelvaneValue, UsageErrorsPrintTheUsage)
     const TRun help = RunTool(Folder, {"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("a line feed as \\n"), std::string::npos);
+}
+
+TEST_F(SelvaneValue, OutputThatCannotBeWrittenFailsWithStatusTwo)
+{
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--list", File}, {File, "Plant.name"}, {"--help"}}) {
+        const TRun run = RunTool(Folder, args, "/dev/full");
+        EXPECT_EQ(run.status, 2) << args[0];
+        EXPECT_NE(run.err.find("selvane-value: cannot write the output: No space left on device"), std::string::npos) << run.err;
+    }
+}
+
+TEST_F(SelvaneValue, OnlyRegularFilesAreRead)
+{
+    const TRun run = RunTool(Folder, {"--list", "/dev/zero"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("Cannot open file \"/dev/zero\". Not a regular file"), std::string::npos) << run.err;
 }
 
 } // namespace
