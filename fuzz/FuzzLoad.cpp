@@ -62,11 +62,9 @@ TTreeFacts Survey(TXMLItem* root)
             facts.deepest = item;
         }
         facts.indentBytes += 4 * (depth + 1);
-        // A name that begins like a declaration or a comment reads back as one, and an
-        // empty item named br is written as "<br/>", the line break inside a value.
+        // A name that begins like a declaration or a comment reads back as one.
         const std::string head = UpperCase(std::string_view(item->Name()).substr(0, 4));
-        facts.plain = facts.plain && PlainName(item->Name(), false) && !head.starts_with("?XML")
-            && !head.starts_with("!--") && item->Name() != "br";
+        facts.plain = facts.plain && PlainName(item->Name(), true) && !head.starts_with("?XML") && !head.starts_with("!--");
         // An entry without "=" is written as ' =""', which reads back as a value of two
         // quotes; a repeated name takes the first one's value, decoded once more.
         const TXMLParams& params = item->Params();
