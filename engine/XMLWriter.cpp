@@ -117,7 +117,7 @@ void TXMLWriter::PutItem(TXMLItem& top, size_t indent)
             // "<br/>" would read back as a line break and "</>" as an end tag.
             const std::string_view tag = std::string_view(FText).substr(tagStart);
             if (tag.empty() || tag == "br")
-                FText.append("></").append(tag).append(1, '>').append(lineEnd);
+                FText.append("></").append(item.Name()).append(1, '>').append(lineEnd);
             else
                 FText.append("/>").append(lineEnd);
             return false;
