@@ -11,7 +11,7 @@ EListError::EListError(long long index)
 }
 
 EFOpenError::EFOpenError(const std::string& fullPath, const std::string& reason)
-    : EStreamError("Cannot open file \"" + fullPath + "\". " + reason)
+    : EStreamError("Cannot open file \"" + fullPath + "\". " + reason), FReason(reason)
 {
 }
 

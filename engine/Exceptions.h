@@ -34,6 +34,11 @@ public:
 class EFOpenError : public EStreamError {
 public:
     EFOpenError(const std::string& fullPath, const std::string& reason);
+    // Why the file could not be opened ("Not a regular file", the system's reason).
+    const std::string& Reason() const { return FReason; }
+
+private:
+    std::string FReason;
 };
 
 // "Cannot create file "<full path>". <system reason>"

@@ -25,6 +25,7 @@
 #include <cstdio>
 
 #include "DocumentText.h"
+#include "Exceptions.h"
 #include "MatchMask.h"
 #include "MessageForm.h"
 #include "PaintBox.h"
@@ -133,7 +134,14 @@ TfrmXMLDialog::TfrmXMLDialog(const QStringList& arguments, QWidget* parent)
 
 TfrmXMLDialog::~TfrmXMLDialog()
 {
-    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+    // Destroying the controls moves the focus and changes selections; none of that may
+    // reach a handler of this window, whose parts are going.
+    disconnect(qApp, nullptr, this, nullptr);
+    for (QObject* child : findChildren<QObject*>())
+        disconnect(child, nullptr, this, nullptr);
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(tvXML), static_cast<QAbstractItemView*>(lvxml)})
+        if (view->selectionModel())
+            disconnect(view->selectionModel(), nullptr, this, nullptr);
     aStopExecute();
     WriteSettings();
     FTreeModel->Detach();
@@ -474,10 +482,14 @@ void TfrmXMLDialog::LoadDocument()
         ExpandAll();
         FFileName = FSource;
         setWindowTitle(QStringLiteral("XML Dialog") + QStringLiteral(" : ") + FSource);
-    } catch (const std::exception&) {
-        // The views must not keep items that the failed load destroyed.
+    } catch (const std::exception& error) {
+        // The views show the cleared document, never a tree the user did not get whole.
+        XML.Clear();
+        XMLGhost.Clear();
         RebuildTree();
-        MessageDialog(QStringLiteral("Cannot find file :") + FSource, mtError, Btn(mbOK));
+        const auto* open = dynamic_cast<const EFOpenError*>(&error);
+        const QString reason = QString::fromUtf8(open ? open->Reason() : error.what());
+        MessageDialog(QStringLiteral("Cannot find file :") + FSource + QLatin1Char('\n') + reason, mtError, Btn(mbOK));
         FSource.clear();
         FFileName.clear();
         FCurrentItem = nullptr;
@@ -500,6 +512,13 @@ void TfrmXMLDialog::RebuildTree(TXMLItem* keep)
     if (!keep)
         keep = FTreeModel->ItemOf(tvXML->currentIndex());
     FTreeModel->Rebuild(XML.Root());
+    // The diagram is not told when items are destroyed: a selection that went with them
+    // is dropped at once.
+    if (Vis->SelectedItem() && !FindItemNode(Vis->SelectedItem()).isValid()) {
+        Vis->SetRedrawOnSelectChanged(false);
+        Vis->SelectItem(nullptr);
+        Vis->SetRedrawOnSelectChanged(true);
+    }
     QModelIndex node = FindItemNode(keep);
     if (!node.isValid())
         node = FTreeModel->index(0, 0);

@@ -20,6 +20,7 @@
 #include "ParamaterEditorForm.h"
 #include "SelvaneApplication.h"
 #include "XMLAddGroup.h"
+#include "XMLItemPath.h"
 #include "XMLParamModel.h"
 #include "XMLTreeModel.h"
 
@@ -191,10 +192,18 @@ void TfrmXMLDialog::aSetValueExecute()
         return;
     const std::string name = FParamModel->Row(row).name;
     const QString value = FromDocumentText(item->Params().Values(name));
+    const std::string itemPath = ItemFullPath(item);
     const std::string changed = DocumentTextOf(InputBox(this, FromDocumentText(name), QStringLiteral("Value"), value));
     if (!Confirmed(FAskChange, QStringLiteral("Do you want change this value?")))
         return;
-    FParamModel->SetRow(row, name, changed);
+    // Play mode may have read the file again while the boxes were open: the entry is
+    // looked up afresh, and left alone when it has gone.
+    item = FindItemByPath(&XML, itemPath);
+    if (!item || item->Params().IndexOfName(name) < 0)
+        return;
+    for (int shown = 0; shown < FParamModel->rowCount(); ++shown)
+        if (FParamModel->Row(shown).name == name)
+            FParamModel->SetRow(shown, name, changed);
     // An empty value removes the entry; its row stays until the list is filled again.
     item->Params().SetValue(name, changed);
     FModified = true;

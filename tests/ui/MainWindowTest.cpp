@@ -210,19 +210,36 @@ TEST_F(MainWindow, SaveAsToAStyleSheetNameWritesNoStyleSheetLine)
     EXPECT_EQ(Stored("Server"), target.toStdString());
 }
 
-TEST_F(MainWindow, FailedLoadReportsTheSourceAndClearsIt)
+// The box names the source and, on its second line, why it did not open; the views show
+// the cleared document, not the part a rejected document had read.
+TEST_F(MainWindow, FailedLoadReportsTheSourceWithItsReasonAndClearsIt)
 {
-    const QString missing = QString::fromStdString((Folder.Path() / "missing.xml").string());
-    TModalAnswer error(QStringLiteral("OK"));
-    Open({missing});
-    EXPECT_TRUE(WaitFor([&] { return error.Answered(); }));
-    EXPECT_EQ(error.Title(), QStringLiteral("Error"));
-    EXPECT_EQ(error.Text(), QStringLiteral("Cannot find file :") + missing);
-    EXPECT_TRUE(WaitFor([&] { return Tree()->model()->rowCount() == 1; }));
-    EXPECT_EQ(Node({}).data().toString(), QString());
-    EXPECT_EQ(Window->windowTitle(), QStringLiteral("Selvane"));
-    CloseAndDestroy();
-    EXPECT_EQ(Stored("Server"), "");
+    std::filesystem::create_directory(Folder.Path() / "folder");
+    const struct {
+        std::string name;
+        std::string text;
+        QString reason;
+    } cases[] = {
+        {"missing.xml", "", QStringLiteral("No such file or directory")},
+        {"folder", "", QStringLiteral("Not a regular file")},
+        {"after.xml", "<A>\n<B/>\n</A>\n<C/>\n", QStringLiteral("Tag after the end of the document element on line 4")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString source = QString::fromStdString(
+            c.text.empty() ? (Folder.Path() / c.name).string() : Folder.Write(c.name, c.text).string());
+        TModalAnswer error(QStringLiteral("OK"));
+        Open({source});
+        EXPECT_TRUE(WaitFor([&] { return error.Answered(); }));
+        EXPECT_EQ(error.Title(), QStringLiteral("Error"));
+        EXPECT_EQ(error.Text(), QStringLiteral("Cannot find file :") + source + QLatin1Char('\n') + c.reason);
+        ASSERT_TRUE(WaitFor([&] { return Tree()->model()->rowCount() == 1; }));
+        EXPECT_EQ(Node({}).data().toString(), QString());
+        EXPECT_EQ(Tree()->model()->rowCount(Node({})), 0);
+        EXPECT_EQ(Window->windowTitle(), QStringLiteral("Selvane"));
+        CloseAndDestroy();
+        EXPECT_EQ(Stored("Server"), "");
+    }
 }
 
 TEST_F(MainWindow, NoSourceOpensTheSourceDialog)
