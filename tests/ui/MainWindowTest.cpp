@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTest>
@@ -240,6 +241,18 @@ TEST_F(MainWindow, FailedLoadReportsTheSourceWithItsReasonAndClearsIt)
         CloseAndDestroy();
         EXPECT_EQ(Stored("Server"), "");
     }
+}
+
+// The focus leaves the box while the controls are destroyed; nothing of the window may
+// answer that any more.
+TEST_F(MainWindow, DestroyedWhileShownWithTheFocusInTheFilterBox)
+{
+    Open({FileName});
+    auto* box = Window->findChild<QComboBox*>(QStringLiteral("cbfilter"));
+    QTest::mouseClick(box->lineEdit(), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return box->lineEdit()->hasFocus(); }));
+    Window.reset();
+    EXPECT_EQ(Stored("Server"), File);
 }
 
 TEST_F(MainWindow, NoSourceOpensTheSourceDialog)

@@ -90,6 +90,39 @@ TEST_F(PlayMode, SetValueIsSavedWhenTheNextTickAsksAndYesIsAnswered)
     EXPECT_TRUE(Command("aStop")->isEnabled());
 }
 
+// Another program changes the file while the input box is open and a tick reads it: the
+// change goes to the entry of its name as the file now stands, or nowhere. The parameter
+// is the new B and the row its width then stands on (-1: gone).
+class PlayModeReload : public PlayMode, public ::testing::WithParamInterface<std::pair<const char*, int>> {};
+
+TEST_P(PlayModeReload, SetValueActsOnTheEntryByItsName)
+{
+    const auto [b, widthRow] = GetParam();
+    Play();
+    TModalAnswer input(TDialogNamed{QStringLiteral("InputBox")}, [&, b = b](QWidget* box) {
+        Rewrite(WithB(b));
+        QTest::qWait(1200);
+        box->findChild<QLineEdit*>(QStringLiteral("Edit"))->setText(QStringLiteral("42"));
+        box->findChild<QAbstractButton*>(QStringLiteral("OK"))->click();
+    });
+    TModalAnswer change(QStringLiteral("Yes"));
+    List()->setFocus();
+    QTest::keyClick(List(), Qt::Key_Return);
+    ASSERT_TRUE(change.Answered());
+    if (widthRow < 0) {
+        EXPECT_FALSE(Command("asave")->isEnabled());
+        return;
+    }
+    EXPECT_EQ(Value(widthRow), QStringLiteral("42"));
+    EXPECT_EQ(Value(1 - widthRow), QStringLiteral("5"));
+    TModalAnswer save(QStringLiteral("No"));
+    EXPECT_TRUE(WaitFor([&] { return save.Answered(); }, 1500));
+}
+
+INSTANTIATE_TEST_SUITE_P(, PlayModeReload,
+                         ::testing::Values(std::pair("<B height=\"5\" width=\"10\"/>", 1), std::pair("<B height=\"5\"/>", -1),
+                                           std::pair("<Z width=\"10\" height=\"5\"/>", -1)));
+
 TEST_F(PlayMode, SetValueIsLostWhenTheNextTickAsksAndNoIsAnswered)
 {
     Play();

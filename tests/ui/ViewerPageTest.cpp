@@ -269,6 +269,8 @@ TEST_F(ViewerPage, PressAfterARefreshHitsTheItemsReadAgain)
     // too, and the tree's selection follows by path.
     Command("aRefresh")->trigger();
     ASSERT_EQ(CurrentNodeText(), QStringLiteral("C"));
+    const TXMLItem* kept = Vis()->SelectedItem();
+    EXPECT_TRUE(!kept || kept == Item({}) || kept == Item({0}) || kept == Item({1}));
     Press(b);
     EXPECT_EQ(CurrentNodeText(), QStringLiteral("B"));
     EXPECT_EQ(Vis()->SelectedItem(), Item({0}));
