@@ -406,7 +406,6 @@ void TfrmXMLDialog::CreateControls()
         puXMLTree->popup(tvXML->viewport()->mapToGlobal(at));
     });
     connect(lvxml->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { Guarded([this] { lvxmlChange(); }); });
-    connect(lvxml, &QTableView::clicked, this, [this] { lvxmlClick(); });
     connect(lvxml, &QTableView::customContextMenuRequested, this,
             [this](const QPoint& at) { puXMLTree->popup(lvxml->viewport()->mapToGlobal(at)); });
     lvxml->installEventFilter(this);

@@ -7,6 +7,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QSignalBlocker>
 #include <QTableView>
 #include <QTimer>
 #include <QTreeView>
@@ -255,6 +256,20 @@ bool TfrmXMLDialog::eventFilter(QObject* watched, QEvent* event)
             Guarded([this] { aSetValueExecute(); });
             return true;
         }
+    } else if (watched == lvxml && event->type() == QEvent::FocusIn && !lvxml->currentIndex().isValid()) {
+        // The view makes its first row current when it gets the focus without one; only
+        // the user's own pick may change the row and with it the result.
+        {
+            const QSignalBlocker quiet(lvxml->selectionModel());
+            static_cast<QObject*>(lvxml)->event(event);
+            lvxml->selectionModel()->clearCurrentIndex();
+        }
+        lvxml->viewport()->update();
+        return true;
+    } else if (watched == lvxml->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        // A click on the empty area below the rows makes the list the active side too.
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            lvxmlClick();
     } else if (watched == lvxml->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
             Guarded([this] { lvxmlDblClick(); });

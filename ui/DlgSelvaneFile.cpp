@@ -23,7 +23,8 @@ QString ChooseFile(QWidget* parent, const char* name, const QString& filter, QFi
     dialog.setObjectName(QString::fromUtf8(name));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(mode);
-    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // A typed name of a missing file is taken too: the load that follows says it is missing.
+    dialog.setFileMode(QFileDialog::AnyFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();

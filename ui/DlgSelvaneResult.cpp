@@ -2,6 +2,10 @@
 
 #include "DlgSelvane.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -42,7 +46,11 @@ int ExecuteSelectionDialog(const QStringList& arguments, std::FILE* out)
     // the settings, "Item" among them, are written when the window goes.
     if (!accepted)
         return 1;
+    // A pick that did not reach its reader (a full disk, a closed pipe) is no success.
     std::fprintf(out, "%s\n", result.toUtf8().constData());
-    std::fflush(out);
+    if (std::fflush(out) != 0 || std::ferror(out)) {
+        std::fprintf(stderr, "selvane: cannot write the result: %s\n", std::strerror(errno));
+        return 2;
+    }
     return 0;
 }

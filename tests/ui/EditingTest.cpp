@@ -329,6 +329,7 @@ TEST_F(Editing, PlayModeMakesTheViewsReadOnly)
     EXPECT_TRUE(Command("aSetValue")->isEnabled()) << "the list has the focus";
     Command("aStop")->trigger();
     EXPECT_FALSE(Command("aSetValue")->isEnabled());
+    FocusTree({1});
     EXPECT_TRUE(Command("aEditEntry")->isEnabled());
 }
 

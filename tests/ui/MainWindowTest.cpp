@@ -76,6 +76,43 @@ TEST_F(MainWindow, ResultFollowsTheSelectionWithFullItemNames)
     EXPECT_EQ(List()->model()->rowCount(), 0);
 }
 
+// Only the user's own pick changes the row: the focus arriving by the keyboard picks none,
+// and a click below the rows makes the list the active side without one.
+TEST_F(MainWindow, ListFocusAndClicksOutsideTheRowsPickNothing)
+{
+    Open({FileName});
+    Reactivate();
+    ClickNode(Node({0}));
+    Tree()->setFocus();
+    ASSERT_EQ(Result(), QStringLiteral("A.B"));
+    ASSERT_TRUE(Command("aDelete")->isEnabled());
+    List()->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(WaitFor([this] { return List()->hasFocus(); }));
+    EXPECT_FALSE(List()->currentIndex().isValid());
+    EXPECT_EQ(Result(), QStringLiteral("A.B"));
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, QPoint(5, List()->viewport()->height() - 5));
+    EXPECT_FALSE(Command("aDelete")->isEnabled());
+    EXPECT_EQ(Result(), QStringLiteral("A.B"));
+}
+
+// A typed name of a missing file is taken, and the load says what became of it.
+TEST_F(MainWindow, LoadTakesATypedNameOfAMissingFile)
+{
+    Open({FileName});
+    const QString missing = QString::fromStdString((Folder.Path() / "typed.xml").string());
+    TModalAnswer open(TDialogNamed{QStringLiteral("OpenDialog1")}, [&](QWidget* dialog) {
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(missing);
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    TModalAnswer error(QStringLiteral("OK"));
+    Command("aLoad")->trigger();
+    ASSERT_TRUE(open.Answered());
+    EXPECT_TRUE(WaitFor([&] { return error.Answered(); }));
+    EXPECT_EQ(error.Text(), QStringLiteral("Cannot find file :") + missing + QStringLiteral("\nNo such file or directory"));
+}
+
 TEST_F(MainWindow, ResultWithoutFullItemNamesIsThePathOrTheParameter)
 {
     TProgramSetup("Software\\Velmarco\\XML").WriteBool("USEFULLITEM", false);
@@ -277,9 +314,9 @@ TEST_F(MainWindow, ClipboardReceivesTheResultText)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("A.B.height"));
 }
 
-TEST_F(MainWindow, DialogHandsTheResultOverAfterOk)
+// Presses OK in the dialog that ExecuteSelectionDialog is about to run, once it shows a result.
+void PressOkOnceTheResultShows()
 {
-    std::FILE* out = std::tmpfile();
     QTimer::singleShot(0, [] {
         WaitFor([] {
             for (QWidget* widget : QApplication::topLevelWidgets())
@@ -291,6 +328,12 @@ TEST_F(MainWindow, DialogHandsTheResultOverAfterOk)
             return false;
         });
     });
+}
+
+TEST_F(MainWindow, DialogHandsTheResultOverAfterOk)
+{
+    std::FILE* out = std::tmpfile();
+    PressOkOnceTheResultShows();
     TProgramSetup setup("Software\\Velmarco\\XML");
     setup.WriteString("Item", "A.B.width");
     setup.WriteString("Server", File);
@@ -315,6 +358,14 @@ TEST_F(MainWindow, DialogHandsTheResultOverAfterOk)
     out = std::tmpfile();
     EXPECT_EQ(ExecuteSelectionDialog({FileName}, out), 1);
     EXPECT_EQ(std::ftell(out), 0);
+    std::fclose(out);
+
+    // After OK, a result that cannot be written is status 2.
+    setup.WriteString("Item", "A.B.width");
+    PressOkOnceTheResultShows();
+    out = std::fopen("/dev/full", "w");
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(ExecuteSelectionDialog({}, out), 2);
     std::fclose(out);
 }
 
