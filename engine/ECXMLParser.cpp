@@ -557,7 +557,7 @@ void TECXMLParser::WriteDocument(std::ostream& stream, bool styleSheetFile)
         writer.Put(FStyleSheet);
         writer.Put("\"?>\r\n");
     }
-    writer.PutItem(*FRoot, 2);
+    writer.PutItem(*FRoot, 2, true);
     writer.Flush();
     stream.flush();
     if (!stream)

@@ -93,7 +93,7 @@ void TXMLWriter::PutTagText(const TXMLItem& item)
     }
 }
 
-void TXMLWriter::PutItem(TXMLItem& top, size_t indent)
+void TXMLWriter::PutItem(TXMLItem& top, size_t indent, bool documentElement)
 {
     const bool lineEnds = top.CrLfInAsString();
     const size_t step = lineEnds ? 2 : 0;
@@ -116,7 +116,7 @@ void TXMLWriter::PutItem(TXMLItem& top, size_t indent)
         if (!hasValue && item.Count() == 0) {
             // "<br/>" would read back as a line break and "</>" as an end tag.
             const std::string_view tag = std::string_view(FText).substr(tagStart);
-            if (tag.empty() || tag == "br")
+            if (tag.empty() || tag == "br" || (documentElement && &item == &top))
                 FText.append("></").append(item.Name()).append(1, '>').append(lineEnd);
             else
                 FText.append("/>").append(lineEnd);

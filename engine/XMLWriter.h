@@ -21,8 +21,10 @@ public:
     // Text escaped as EncodeText does, or as EncodeParamValue with `paramValue`.
     void PutEncoded(std::string_view text, bool paramValue = false);
     void PutTagText(const TXMLItem& item);
-    // An item and its subtree, as AsString gives them, without recursion.
-    void PutItem(TXMLItem& item, size_t indent);
+    // An item and its subtree, as AsString gives them, without recursion. The document
+    // element is never written in the short form, which would read back as the child of
+    // an unnamed root.
+    void PutItem(TXMLItem& item, size_t indent, bool documentElement = false);
     // Hands the collected text to the stream; "Stream write error" when that fails.
     void Flush();
 

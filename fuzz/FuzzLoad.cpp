@@ -106,8 +106,7 @@ bool Load(TECXMLParser& document, const std::string& text)
 }
 
 // Text written from a tree of plain names must load, and once read, written, read and
-// written again it must come out the same. The first read may still change the tree: a
-// root written in the short form, for one, reads back as a child of an unnamed root.
+// written again it must come out the same.
 void CheckRoundTrip(TECXMLParser& original, bool crLf, bool plain)
 {
     TECXMLParser second;

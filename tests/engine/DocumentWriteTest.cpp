@@ -97,9 +97,9 @@ TEST(DocumentWrite, StyleSheetLineOnlyOutsideStyleSheetFiles)
     TempFolder folder;
     TECXMLParser document;
     LoadText(document, "<?xml-stylesheet type=\"text/xsl\" href=\"view.xsl\"?>\r\n<r></r>");
-    const std::string withoutSheet = std::string(Head) + "  <r/>\r\n";
+    const std::string withoutSheet = std::string(Head) + "  <r></r>\r\n";
     const std::string sheetLine = "<?xml-stylesheet type=\"text/xsl\" href=\"view.xsl\"?>\r\n";
-    const std::string withSheet = std::string(Head) + sheetLine + "  <r/>\r\n";
+    const std::string withSheet = std::string(Head) + sheetLine + "  <r></r>\r\n";
 
     EXPECT_EQ(SaveText(document), withSheet);
     EXPECT_EQ(SaveText(document, true), withoutSheet);
@@ -143,7 +143,7 @@ TEST(DocumentWrite, SaveToFileReplacesTargetAndKeepsItsPermissionsAndLink)
     document.Root()->SetName("s");
     document.SaveToFile(folder / "link.xml");
 
-    EXPECT_EQ(ReadBytes(folder / "real" / "doc.xml"), std::string(Head) + "  <s/>\r\n");
+    EXPECT_EQ(ReadBytes(folder / "real" / "doc.xml"), std::string(Head) + "  <s></s>\r\n");
     EXPECT_EQ(fs::status(folder / "real" / "doc.xml").permissions() & fs::perms::mask, mode);
     EXPECT_EQ(fs::read_symlink(folder / "link.xml"), "real/doc.xml");
     EXPECT_EQ(TempFolder::Entries(folder.Path()), (Names{"link.xml", "real"}));

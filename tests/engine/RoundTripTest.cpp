@@ -148,7 +148,8 @@ void ExpectStableThroughSaves(TECXMLParser& document)
 // vanish, save after save.
 TEST(RoundTrip, UnnamedItemsAndBrItemsNeitherMultiplyNorVanish)
 {
-    for (const char* text : {"<config a=\"1\"/>", "<a/><b/>", "<r><br></br><br k=\"v\"/>x<br/>y</r>", "<r>< /><q/></r>",
+    for (const char* text : {"<config a=\"1\"/>", "<a/><b/>", "<r></r>", "<r k=\"v\"></r>",
+                             "<r><br></br><br k=\"v\"/>x<br/>y</r>", "<r>< /><q/></r>",
                              // As earlier versions wrote an unnamed root.
                              "<>\r\n  <config a=\"1\"/>\r\n</>\r\n"}) {
         SCOPED_TRACE(text);
