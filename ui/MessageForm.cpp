@@ -25,6 +25,16 @@ constexpr TButtonKind ButtonKinds[] = {
     {"Help", "Help", mrNone},
 };
 
+// A text of any length would take the box ages to measure and paint (a damaged settings
+// file may hold megabytes in one value): its middle gives way to "…".
+QString Capped(const QString& text)
+{
+    constexpr qsizetype Most = 1000;
+    if (text.size() <= Most)
+        return text;
+    return text.left(Most / 2) + QChar(0x2026) + text.right(Most / 2 - 1);
+}
+
 QString Title(TMsgDlgType kind)
 {
     switch (kind) {
@@ -62,11 +72,12 @@ TMessageForm::TMessageForm(const QString& text, TMsgDlgType kind, TMsgDlgButtons
     const QScreen* screen = QApplication::primaryScreen();
     const int screenWidth = screen ? screen->availableGeometry().width() : 1024;
 
-    auto* message = new QLabel(text, this);
+    const QString shown = Capped(text);
+    auto* message = new QLabel(shown, this);
     message->setObjectName(QStringLiteral("Message"));
     message->setWordWrap(true);
     message->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    QRect textRect = metrics.boundingRect(QRect(0, 0, screenWidth / 2, 0), Qt::TextWordWrap | Qt::AlignLeft, text);
+    QRect textRect = metrics.boundingRect(QRect(0, 0, screenWidth / 2, 0), Qt::TextWordWrap | Qt::AlignLeft, shown);
 
     int textLeft = 2 * w;
     if (kind != mtCustom) {

@@ -55,6 +55,18 @@ TEST_F(MessageBoxes, KindsGiveTheirTitleAndIcon)
     }
 }
 
+TEST_F(MessageBoxes, HugeTextIsCutInTheMiddleSoThatTheBoxPaintsAtOnce)
+{
+    const QString huge = QStringLiteral("Server ") + QString(10'000'000, QLatin1Char('x')) + QStringLiteral(" end");
+    TMessageForm box(huge, mtError, Btn(mbOK), 0);
+    const QString shown = box.findChild<QLabel*>(QStringLiteral("Message"))->text();
+    EXPECT_LE(shown.size(), 1000);
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("Server xxx")));
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("xxx end")));
+    EXPECT_TRUE(shown.contains(QChar(0x2026)));
+    EXPECT_FALSE(box.grab().isNull());
+}
+
 TEST_F(MessageBoxes, ShowMessageBoxIsCentredAndHasOnlyOk)
 {
     TModalAnswer answer(QStringLiteral("OK"), [](QWidget* box) {
