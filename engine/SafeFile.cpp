@@ -1,8 +1,10 @@
 #include "SafeFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <random>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
