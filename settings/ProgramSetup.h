@@ -15,6 +15,10 @@ public:
     // missing. When that fails, reads find nothing and writes throw ERegistryException.
     explicit TProgramSetup(const std::string& key);
 
+    // Why the key could not be opened (a damaged hive file names its line); empty when
+    // it is open.
+    const std::string& Error() const { return FRegistry->OpenError(); }
+
     // True when a value of that name exists, of any type.
     bool ValueExists(const std::string& name) const;
     // Stored as an integer: sets `value` to (stored != 0) and returns true; otherwise

@@ -59,6 +59,8 @@ public:
     void CloseKey();
     // The path of the open key from the root, as it was given; empty when none is open.
     const std::string& CurrentPath() const { return FCurrentPath; }
+    // Why the last OpenKey failed; empty when it succeeded or after CloseKey.
+    const std::string& OpenError() const { return FOpenError; }
     // True when the key exists; the key open stays as it was.
     bool KeyExists(const std::string& key) const;
     // Deletes a key with all its subkeys and values; false when it did not exist or

@@ -162,17 +162,24 @@ void TfrmXMLDialog::WriteSettings()
         {"USEFULLITEM", [&] { FSetup->WriteBool("USEFULLITEM", FUseFullItem); }},
         {"USELFSTRING", [&] { FSetup->WriteBool("USELFSTRING", FUseLfString); }},
     };
-    QStringList failures;
+    // The values share one file: what keeps one from being stored mostly keeps them all,
+    // so the first reason is told once, with the number of values it cost.
+    QString failure;
+    int failed = 0;
     for (const auto& [name, write] : writes) {
         try {
             write();
         } catch (const std::exception& error) {
-            std::fprintf(stderr, "selvane: cannot store \"%s\": %s\n", name, error.what());
-            failures << QString::fromUtf8(error.what());
+            if (failed++ == 0)
+                failure = QString::fromUtf8(error.what());
         }
     }
-    if (!failures.isEmpty())
-        ShowException(failures.join(QLatin1Char('\n')));
+    if (failed == 0)
+        return;
+    if (failed > 1)
+        failure += QStringLiteral("\n%1 of the %2 settings were not stored.").arg(failed).arg(std::size(writes));
+    std::fprintf(stderr, "selvane: %s\n", failure.toUtf8().constData());
+    ShowException(failure);
 }
 
 QAction* TfrmXMLDialog::Command(const char* name) const { return FCommands.value(QString::fromUtf8(name)); }
@@ -436,6 +443,10 @@ void TfrmXMLDialog::showEvent(QShowEvent* event)
 void TfrmXMLDialog::FormShow()
 {
     PageControl1->setCurrentIndex(0);
+    if (!FSetup->Error().empty())
+        MessageDialog(QStringLiteral("Cannot open the settings. ") + QString::fromStdString(FSetup->Error())
+                          + QStringLiteral("\nThe program uses its default settings and leaves the file as it is."),
+                      mtWarning, Btn(mbOK));
     if (!FArguments.isEmpty()) {
         FFileName = FArguments.constFirst();
         FSource = FFileName;
@@ -462,6 +473,7 @@ void TfrmXMLDialog::FormShow()
 
 void TfrmXMLDialog::LoadDocument()
 {
+    std::optional<TBusyIndicator> busy = Busy(QStringLiteral("Reading ") + DocumentName() + QStringLiteral("…"));
     tvXML->setUpdatesEnabled(false);
     FUpdating = true;
     try {
@@ -486,6 +498,7 @@ void TfrmXMLDialog::LoadDocument()
         XML.Clear();
         XMLGhost.Clear();
         RebuildTree();
+        busy.reset();
         const auto* open = dynamic_cast<const EFOpenError*>(&error);
         const QString reason = QString::fromUtf8(open ? open->Reason() : error.what());
         MessageDialog(QStringLiteral("Cannot find file :") + FSource + QLatin1Char('\n') + reason, mtError, Btn(mbOK));
@@ -507,6 +520,7 @@ void TfrmXMLDialog::RebuildTree(TXMLItem* keep)
 {
     // Every change that may destroy items comes here, a load that failed half way too.
     FDiagramOutdated = true;
+    const std::optional<TBusyIndicator> busy = Busy(QStringLiteral("Showing ") + DocumentName() + QStringLiteral("…"));
     tvXML->setUpdatesEnabled(false);
     if (!keep)
         keep = FTreeModel->ItemOf(tvXML->currentIndex());
@@ -615,6 +629,15 @@ QString TfrmXMLDialog::ResultText() const { return eitem->text(); }
 void TfrmXMLDialog::SetResultText(const QString& text) { eitem->setText(text); }
 
 void TfrmXMLDialog::SetStatusPanel(const QString& text) { FStatusPanel->setText(text); }
+
+std::optional<TBusyIndicator> TfrmXMLDialog::Busy(const QString& text)
+{
+    if (FTicking)
+        return std::nullopt;
+    return std::optional<TBusyIndicator>(std::in_place, FStatusPanel, text);
+}
+
+QString TfrmXMLDialog::DocumentName() const { return FSource.isEmpty() ? QStringLiteral("the new document") : FSource; }
 
 void TfrmXMLDialog::UpdateHint(const QString& hint)
 {

@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "BusyIndicator.h"
 #include "ECXMLParser.h"
 #include "ProgramSetup.h"
 #include "StyleForm.h"
@@ -150,6 +152,11 @@ private:
     QString ResultText() const;
     void SetResultText(const QString& text);
     void SetStatusPanel(const QString& text);
+    // The busy cursor and `text` in the status bar while long work runs; none during play
+    // mode's ticks, which would flicker twice a second.
+    std::optional<TBusyIndicator> Busy(const QString& text);
+    // The document's file for the status texts.
+    QString DocumentName() const;
 
     QString FSource;
     QString FFileName;
@@ -166,6 +173,8 @@ private:
     bool FUseFullItem = false;
     bool FAccepted = false;
     bool FShown = false;
+    // Play mode's timer is reading the file again.
+    bool FTicking = false;
     // A pass of the diagram is running.
     bool FDrawingDiagram = false;
     // The tree has been rebuilt since the diagram's last pass: items the diagram knows,

@@ -97,6 +97,7 @@ void TfrmXMLDialog::aLoadExecute()
 void TfrmXMLDialog::asaveExecute()
 {
     if (!FFileName.isEmpty()) {
+        const std::optional<TBusyIndicator> busy = Busy(QStringLiteral("Writing ") + FFileName + QStringLiteral("…"));
         XML.SaveToFile(std::filesystem::path(FFileName.toStdU16String()));
         FModified = false;
     } else {

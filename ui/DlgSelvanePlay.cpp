@@ -3,6 +3,7 @@
 
 #include "DlgSelvane.h"
 
+#include <QScopeGuard>
 #include <QTimer>
 #include <QTreeView>
 
@@ -34,6 +35,7 @@ void TfrmXMLDialog::Refresh()
     if (!QuerySave())
         return;
     FUpdating = true;
+    const std::optional<TBusyIndicator> busy = Busy(QStringLiteral("Reading ") + DocumentName() + QStringLiteral("…"));
     try {
         const std::filesystem::path file = FSource.toStdU16String();
         std::error_code ignored;
@@ -60,6 +62,8 @@ void TfrmXMLDialog::TimerUpdateTimer()
 {
     TimerUpdate->stop();
     try {
+        FTicking = true;
+        const auto ticked = qScopeGuard([this] { FTicking = false; });
         Refresh();
         TimerUpdate->start();
         // What the tick did saw the timer off; the commands follow play mode again.

@@ -23,6 +23,7 @@ TEST_F(ProgramSetupTest, FirstOpenCreatesTheKeyEmptyAndDefaultsStay)
 {
     const TProgramSetup setup(XmlKey);
     EXPECT_EQ(ReadFile(HivePath()), Header + XmlSections + "\n");
+    EXPECT_EQ(setup.Error(), "");
 
     bool askDelete = true;
     bool useLfString = false;
@@ -185,6 +186,8 @@ TEST_F(ProgramSetupTest, UnreadableHiveKeepsDefaultsAndRefusesWrites)
     WriteFile(HivePath(), bad);
 
     TProgramSetup setup(XmlKey);
+    const std::string reason = "Cannot read registry file \"" + HivePath().string() + "\": bad value line on line 7";
+    EXPECT_EQ(setup.Error(), reason);
     bool askDelete = true;
     std::string server = "default";
     EXPECT_FALSE(setup.ValueExists("ASKDELETE"));
@@ -197,8 +200,7 @@ TEST_F(ProgramSetupTest, UnreadableHiveKeepsDefaultsAndRefusesWrites)
         setup.WriteBool("ASKDELETE", true);
         FAIL() << "the write did not fail";
     } catch (const ERegistryException& e) {
-        EXPECT_EQ(std::string(e.what()), "Failed to set data for 'ASKDELETE'. Cannot read registry file \""
-                                             + HivePath().string() + "\": bad value line on line 7");
+        EXPECT_EQ(std::string(e.what()), "Failed to set data for 'ASKDELETE'. " + reason);
     }
     EXPECT_THROW(setup.WriteString("Server", "b.xml"), ERegistryException);
     EXPECT_EQ(ReadFile(HivePath()), bad);

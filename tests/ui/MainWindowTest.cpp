@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QComboBox>
+#include <QCursor>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTest>
@@ -278,6 +279,79 @@ TEST_F(MainWindow, FailedLoadReportsTheSourceWithItsReasonAndClearsIt)
         CloseAndDestroy();
         EXPECT_EQ(Stored("Server"), "");
     }
+}
+
+// While a document is read, written or shown, the busy cursor is up and the status bar
+// names the file; both come back afterwards, and before any box that reports a failure.
+TEST_F(MainWindow, LongWorkShowsTheBusyCursorAndNamesTheFile)
+{
+    std::filesystem::create_directory(Folder.Path() / "inner");
+    const QString name = QString::fromStdString(Folder.Write("inner/doc.xml", Document).string());
+    Open({name});
+    QStringList seen;
+    QObject::connect(Tree()->model(), &QAbstractItemModel::modelAboutToBeReset, [&] {
+        const QCursor* cursor = QApplication::overrideCursor();
+        seen << (cursor && cursor->shape() == Qt::WaitCursor ? Panel() : QStringLiteral("<not busy>"));
+    });
+    const auto idle = [&] {
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        EXPECT_FALSE(Panel().endsWith(QStringLiteral("…"))) << Panel().toStdString();
+    };
+
+    Command("aRefresh")->trigger();
+    EXPECT_EQ(seen, QStringList{QStringLiteral("Reading ") + name + QStringLiteral("…")});
+    idle();
+    seen.clear();
+    Window->XML.Root()->Items(0)->SetName("Z");
+    EXPECT_EQ(seen, QStringList{QStringLiteral("Showing ") + name + QStringLiteral("…")});
+    seen.clear();
+    Command("asave")->trigger();
+    EXPECT_EQ(seen, QStringList{QStringLiteral("Writing ") + name + QStringLiteral("…")});
+    idle();
+
+    std::filesystem::remove_all(Folder.Path() / "inner");
+    Window->XML.Root()->Items(0)->SetName("Y");
+    bool busyDuringTheBox = true;
+    TModalAnswer error(QStringLiteral("OK"), [&](QWidget*) { busyDuringTheBox = QApplication::overrideCursor() != nullptr; });
+    Command("asave")->trigger();
+    ASSERT_TRUE(WaitFor([&] { return error.Answered(); }));
+    EXPECT_FALSE(busyDuringTheBox);
+    idle();
+    Window.reset();
+
+    TModalAnswer missing(QStringLiteral("OK"), [&](QWidget*) { busyDuringTheBox = QApplication::overrideCursor() != nullptr; });
+    busyDuringTheBox = true;
+    Open({name});
+    ASSERT_TRUE(WaitFor([&] { return missing.Answered(); }));
+    EXPECT_FALSE(busyDuringTheBox);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// A settings file that cannot be read is told once as the window opens and once as it
+// closes; the defaults are used and the file stays as it was.
+TEST_F(MainWindow, DamagedSettingsAreToldOnceAtOpenAndOnceAtExit)
+{
+    const std::filesystem::path hive = Folder.Path() / "hive" / "HKEY_CURRENT_USER.reg";
+    const std::string damaged = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\ngarbage\n";
+    std::filesystem::create_directories(hive.parent_path());
+    Folder.Write("hive/HKEY_CURRENT_USER.reg", damaged);
+    const QString reason = QStringLiteral("Cannot read registry file \"") + QString::fromStdString(hive.string())
+                           + QStringLiteral("\": bad value line on line 4");
+
+    TModalAnswer opened(QStringLiteral("OK"));
+    Open({FileName});
+    ASSERT_TRUE(WaitFor([&] { return opened.Answered(); }));
+    EXPECT_EQ(opened.Title(), QStringLiteral("Warning"));
+    EXPECT_EQ(opened.Text(), QStringLiteral("Cannot open the settings. ") + reason
+                                 + QStringLiteral("\nThe program uses its default settings and leaves the file as it is."));
+    ASSERT_TRUE(WaitFor([&] { return Tree()->model()->rowCount() > 0; }));
+
+    TModalAnswer closed(QStringLiteral("OK"));
+    CloseAndDestroy();
+    ASSERT_TRUE(closed.Answered());
+    EXPECT_EQ(closed.Text(), QStringLiteral("Failed to set data for 'Server'. ") + reason
+                                 + QStringLiteral("\n7 of the 7 settings were not stored."));
+    EXPECT_EQ(TTempFolder::Read(hive), damaged);
 }
 
 // The focus leaves the box while the controls are destroyed; nothing of the window may
