@@ -1,4 +1,7 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include <string>
 #include <utility>
@@ -16,17 +19,9 @@ const std::string Fault4 =
     "<member><name>faultString</name><value><string>Too many paramaters.</string></value></member>"
     "</struct></value></fault></methodResponse>";
 
-// The message of the model's error that `operation` raises, or "no error".
-template <class Operation>
-std::string ErrorOf(Operation operation)
-{
-    try {
-        operation();
-    } catch (const EKvXmlRpcError& error) {
-        return error.what();
-    }
-    return "no error";
-}
+using ::testing::HasSubstr;
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 TEST(Messages, FaultResponseHoldsCodeAndTextAsStructMembers)
 {
@@ -45,24 +40,26 @@ TEST(Messages, SetFaultDiscardsWhatWasBuiltBefore)
 
 TEST(Messages, CallPutsMethodNameBeforeParamsInTheOrderTouched)
 {
+    const std::pair<std::function<void(const TXMLValueType&)>, const char*> params[] = {
+        {[](const TXMLValueType& v) { v.SetInt(14); }, "<value><int>14</int></value>"},
+        {[](const TXMLValueType& v) { v.SetI4(27); }, "<value><i4>27</i4></value>"},
+        {[](const TXMLValueType& v) { v.SetBoolean(1); }, "<value><boolean>1</boolean></value>"},
+        {[](const TXMLValueType& v) { v.SetString(QStringLiteral("Hello, World!")); }, "<value><string>Hello, World!</string></value>"},
+        {[](const TXMLValueType& v) { v.SetDouble(QStringLiteral("12.214")); }, "<value><double>12.214</double></value>"}};
     TKvXmlRpcCall call;
     call.MethodCall().SetMethodName(QStringLiteral("http://localhost:8080/RPC2"));
-    const TXMLParamsType params = call.MethodCall().Params();
-    params.Add().SetInt(14);
-    params.Add().SetI4(27);
-    params.Add().SetBoolean(1);
-    params.Add().SetString(QStringLiteral("Hello, World!"));
-    params.Add().SetDouble(QStringLiteral("12.214"));
-    EXPECT_EQ(call.GetXML(),
-              "<?xml version=\"1.0\"?><methodCall><methodName>http://localhost:8080/RPC2</methodName><params>"
-              "<value><int>14</int></value><value><i4>27</i4></value><value><boolean>1</boolean></value>"
-              "<value><string>Hello, World!</string></value><value><double>12.214</double></value></params></methodCall>");
+    std::string expected = "<?xml version=\"1.0\"?><methodCall><methodName>http://localhost:8080/RPC2</methodName><params>";
+    for (const auto& [write, xml] : params) {
+        write(call.MethodCall().Params().Add());
+        expected += xml;
+    }
+    EXPECT_EQ(call.GetXML(), expected + "</params></methodCall>");
 }
 
 TEST(Messages, CallWithoutMethodNameHasNoTextAndGainsAnEmptyMethodName)
 {
     TKvXmlRpcCall call;
-    EXPECT_EQ(ErrorOf([&] { call.GetXML(); }), "MethodName is not defined.");
+    EXPECT_THAT([&] { call.GetXML(); }, ThrowsMessage<EKvXmlRpcError>(StrEq("MethodName is not defined.")));
     EXPECT_EQ(call.MethodCall().XML(), QStringLiteral("<methodCall><methodName/></methodCall>"));
 }
 
@@ -125,19 +122,16 @@ TEST(Messages, TextThatIsNotWellFormedAfterWrappingFailsTheConstruction)
         {"<?xml version='1.0'?><methodCall/>", "XML declaration not at start of document."},
         {"<methodCall><methodName>x</methodCall>", "tag mismatch"},
         {"</KvXmlRpc><methodCall/><KvXmlRpc>", ""}};
-    for (const auto& [text, reason] : cases) {
-        SCOPED_TRACE(text);
-        const std::string error = ErrorOf([&] { TKvXmlRpcCall call{std::string(text)}; });
-        EXPECT_NE(error, "no error");
-        EXPECT_NE(error.find(reason), std::string::npos) << error;
-    }
+    for (const auto& [text, reason] : cases)
+        EXPECT_THAT([text = text] { TKvXmlRpcCall call{std::string(text)}; }, ThrowsMessage<EKvXmlRpcError>(HasSubstr(reason))) << text;
 }
 
 TEST(Messages, TextOutsideTheCodePageIsRefusedNotReplaced)
 {
     TKvXmlRpcCall call;
     call.MethodCall().SetMethodName(QStringLiteral("\u4e2d"));
-    EXPECT_EQ(ErrorOf([&] { call.GetXML(); }), "The message holds a character that Windows-1252 cannot represent.");
+    EXPECT_THAT([&] { call.GetXML(); },
+                ThrowsMessage<EKvXmlRpcError>(StrEq("The message holds a character that Windows-1252 cannot represent.")));
 }
 
 } // namespace
