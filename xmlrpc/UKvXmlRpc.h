@@ -40,7 +40,7 @@ public:
 protected:
     // The first child element named `name`, created when missing.
     QDomElement Child(const char* name) const;
-    // Text of all the child's descendants; empty for a missing child.
+    // Text of all the child's descendants; a missing child is created and reads as empty.
     QString ChildText(const char* name) const { return Child(name).text(); }
     // Replaces the child's whole content by `text`.
     void SetChildText(const char* name, const QString& text) const;
