@@ -10,6 +10,23 @@
 #include <QRadioButton>
 #include <QToolButton>
 
+#include "DocumentText.h"
+#include "MessageForm.h"
+#include "SelvaneApplication.h"
+#include "UKvXmlRpc.h"
+
+namespace {
+
+// The message under its heading, each tag on a line of its own; an element holding only
+// text keeps its tags and text on one line.
+void ShowExample(const QString& heading, const std::string& xml)
+{
+    const QString text = FromDocumentText(xml).replace(QStringLiteral("><"), QStringLiteral(">\r<"));
+    ShowMessageDialog(heading + QStringLiteral("\r\r") + text);
+}
+
+} // namespace
+
 QString ExamplesFolder() { return QCoreApplication::applicationDirPath() + QStringLiteral("/Projects/"); }
 
 QString FileDialogFilter(const QString& pairs)
@@ -115,6 +132,9 @@ TDlgXMLServerList::TDlgXMLServerList(QWidget* parent) : TStyleForm(parent)
         accept();
     });
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    connect(BtnRequest, &QPushButton::clicked, this, [this] { Guarded([this] { BtnRequestClick(); }); });
+    connect(BtnResponse, &QPushButton::clicked, this, [this] { Guarded([this] { BtnResponseClick(); }); });
+    connect(BtnFault, &QPushButton::clicked, this, [this] { Guarded([this] { BtnFaultClick(); }); });
     FinishCreate();
 }
 
@@ -143,6 +163,37 @@ void TDlgXMLServerList::UpdateControls()
 void TDlgXMLServerList::OKBtnClick()
 {
     FSource = rbusefile->isChecked() ? fexmlfile->FileName() : erpcserver->text();
+}
+
+void TDlgXMLServerList::BtnRequestClick()
+{
+    TKvXmlRpcCall call;
+    call.MethodCall().SetMethodName(erpcserver->text());
+    const TXMLParamsType params = call.MethodCall().Params();
+    params.Add().SetInt(14);
+    params.Add().SetI4(27);
+    params.Add().SetBoolean(1);
+    params.Add().SetString(QStringLiteral("Hello, World!"));
+    params.Add().SetDouble(QStringLiteral("12.214"));
+    ShowExample(QStringLiteral("Request example:"), call.GetXML());
+}
+
+void TDlgXMLServerList::BtnResponseClick()
+{
+    TKvXmlRpcResponse response;
+    const TXMLParamsType params = response.MethodResponse().Params();
+    params.Add().SetNodeText(QStringLiteral("South Dakota"));
+    params.Add().SetDateTimeIso8601(FromDocumentText(TKvXmlRpcBase::DateTimeToXml(QDateTime::currentDateTime())));
+    params.Add().SetBoolean(TKvXmlRpcBase::BoolToXml(false));
+    params.Add().SetBase64(FromDocumentText(TKvXmlRpcBase::EncodeBase64("Selvane")));
+    ShowExample(QStringLiteral("Response example:"), response.GetXML());
+}
+
+void TDlgXMLServerList::BtnFaultClick()
+{
+    TKvXmlRpcResponse response;
+    response.SetFault(4, "Too many paramaters.");
+    ShowExample(QStringLiteral("(Fault) Response example:"), response.GetXML());
 }
 
 QString SelectXmlSource(const QString& CurrentSource, QWidget* parent)

@@ -51,6 +51,11 @@ private:
     void FormShow();
     void UpdateControls();
     void OKBtnClick();
+    // Example messages of the XML-RPC section; a call to an empty server text fails
+    // with "MethodName is not defined.".
+    void BtnRequestClick();
+    void BtnResponseClick();
+    void BtnFaultClick();
 
     QPushButton* OKBtn;
     QPushButton* CancelBtn;

@@ -35,6 +35,10 @@ QString Capped(const QString& text)
     return text.left(Most / 2) + QChar(0x2026) + text.right(Most / 2 - 1);
 }
 
+// A lone carriage return breaks the line as a line feed does; the label breaks only at
+// line feeds.
+QString WithLineFeeds(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n')); }
+
 QString Title(TMsgDlgType kind)
 {
     switch (kind) {
@@ -72,7 +76,7 @@ TMessageForm::TMessageForm(const QString& text, TMsgDlgType kind, TMsgDlgButtons
     const QScreen* screen = QApplication::primaryScreen();
     const int screenWidth = screen ? screen->availableGeometry().width() : 1024;
 
-    const QString shown = Capped(text);
+    const QString shown = WithLineFeeds(Capped(text));
     auto* message = new QLabel(shown, this);
     message->setObjectName(QStringLiteral("Message"));
     message->setWordWrap(true);

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
 
 #include "DlgXMLServer.h"
@@ -111,6 +115,78 @@ TEST_F(SourceDialog, BrowsedPathWithBlanksIsShownQuotedAndReturnedWithoutQuotes)
     });
     EXPECT_EQ(SelectXmlSource(QString()), chosen);
     EXPECT_TRUE(browse.Answered());
+}
+
+// The example buttons are disabled and out of sight; their clicked signal still runs them.
+// The lines of the box that the button shows, its title first.
+QStringList ExampleShown(TDlgXMLServerList& dialog, const char* button)
+{
+    TModalAnswer answer(QStringLiteral("OK"));
+    emit Control<QPushButton>(&dialog, button)->clicked();
+    EXPECT_TRUE(answer.Answered()) << button;
+    return QStringList{answer.Title()} + answer.Text().split(QLatin1Char('\n'));
+}
+
+QStringList Lines(std::initializer_list<const char*> lines)
+{
+    QStringList list;
+    for (const char* line : lines)
+        list << QString::fromUtf8(line);
+    return list;
+}
+
+TEST_F(SourceDialog, RequestExampleShowsTheCallToTheServerTagByTag)
+{
+    TDlgXMLServerList dialog;
+    Control<QLineEdit>(&dialog, "erpcserver")->setText(QStringLiteral("http://rpc.example/a&b"));
+    EXPECT_EQ(ExampleShown(dialog, "BtnRequest"),
+              Lines({"Selvane Dialog", "Request example:", "", "<?xml version=\"1.0\"?>", "<methodCall>",
+                     "<methodName>http://rpc.example/a&amp;b</methodName>", "<params>",
+                     "<value>", "<int>14</int>", "</value>", "<value>", "<i4>27</i4>", "</value>",
+                     "<value>", "<boolean>1</boolean>", "</value>", "<value>", "<string>Hello, World!</string>", "</value>",
+                     "<value>", "<double>12.214</double>", "</value>", "</params>", "</methodCall>"}));
+}
+
+TEST_F(SourceDialog, RequestExampleWithoutServerGoesToTheGeneralErrorReport)
+{
+    TDlgXMLServerList dialog;
+    Control<QLineEdit>(&dialog, "erpcserver")->clear();
+    EXPECT_EQ(ExampleShown(dialog, "BtnRequest"), Lines({"Error", "MethodName is not defined."}));
+}
+
+TEST_F(SourceDialog, ResponseExampleShowsTheCurrentLocalTime)
+{
+    TDlgXMLServerList dialog;
+    const QDateTime before = QDateTime::currentDateTime().addMSecs(-999);
+    QStringList lines = ExampleShown(dialog, "BtnResponse");
+    const QDateTime after = QDateTime::currentDateTime();
+
+    ASSERT_EQ(lines.size(), 18);
+    const QRegularExpressionMatch date = QRegularExpression(QStringLiteral("^<dateTime.iso8601>(\\d{8}T\\d\\d:\\d\\d:\\d\\d)</dateTime.iso8601>$")).match(lines[8]);
+    ASSERT_TRUE(date.hasMatch()) << lines[8].toStdString();
+    const QDateTime shown = QDateTime::fromString(date.captured(1), QStringLiteral("yyyyMMdd'T'HH:mm:ss"));
+    EXPECT_LE(before, shown);
+    EXPECT_LE(shown, after);
+    lines[8] = QStringLiteral("date");
+    EXPECT_EQ(lines, Lines({"Selvane Dialog", "Response example:", "", "<?xml version=\"1.0\"?>", "<methodResponse>", "<params>",
+                            "<value>South Dakota</value>", "<value>", "date", "</value>", "<value>", "<boolean>0</boolean>",
+                            "</value>", "<value>", "<base64>U2VsdmFuZQ==</base64>", "</value>", "</params>", "</methodResponse>"}));
+}
+
+TEST_F(SourceDialog, FaultExampleIsTheSameWhateverTheServerField)
+{
+    const QStringList fault = Lines({"Selvane Dialog", "(Fault) Response example:", "", "<?xml version=\"1.0\"?>",
+                                     "<methodResponse>", "<fault>", "<value>", "<struct>",
+                                     "<member>", "<name>faultCode</name>", "<value>", "<int>4</int>", "</value>", "</member>",
+                                     "<member>", "<name>faultString</name>", "<value>", "<string>Too many paramaters.</string>",
+                                     "</value>", "</member>", "</struct>", "</value>", "</fault>", "</methodResponse>"});
+    // Title, heading and the empty line come before the 21 lines of the message.
+    EXPECT_EQ(fault.size() - 3, 21);
+    for (const QString& server : {QString(), QStringLiteral("http://localhost/")}) {
+        TDlgXMLServerList dialog;
+        Control<QLineEdit>(&dialog, "erpcserver")->setText(server);
+        EXPECT_EQ(ExampleShown(dialog, "BtnFault"), fault);
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -65,6 +66,14 @@ TEST_F(MessageBoxes, HugeTextIsCutInTheMiddleSoThatTheBoxPaintsAtOnce)
     EXPECT_TRUE(shown.endsWith(QStringLiteral("xxx end")));
     EXPECT_TRUE(shown.contains(QChar(0x2026)));
     EXPECT_FALSE(box.grab().isNull());
+}
+
+TEST_F(MessageBoxes, CarriageReturnsBreakLinesAsLineFeedsDo)
+{
+    TMessageForm box(QStringLiteral("one\rtwo\r\nthree\nfour"), mtCustom, Btn(mbOK), 0);
+    auto* message = box.findChild<QLabel*>(QStringLiteral("Message"));
+    EXPECT_EQ(message->text(), QStringLiteral("one\ntwo\nthree\nfour"));
+    EXPECT_GE(message->height(), 4 * QFontMetrics(box.font()).height());
 }
 
 TEST_F(MessageBoxes, ShowMessageBoxIsCentredAndHasOnlyOk)
