@@ -24,6 +24,8 @@
 
 #include <cstdio>
 
+#include "ActionList.h"
+#include "ComponentSettings.h"
 #include "DocumentText.h"
 #include "Exceptions.h"
 #include "MatchMask.h"
@@ -184,8 +186,10 @@ void TfrmXMLDialog::Execute(const char* name, std::function<void()> handler)
 
 void TfrmXMLDialog::CreateCommands()
 {
+    ActionList1 = new TActionList(this);
+    ActionList1->setObjectName(QStringLiteral("ActionList1"));
     for (const TCommandDesign& design : Commands) {
-        auto* action = new QAction(QString::fromUtf8(design.caption), this);
+        auto* action = new QAction(QString::fromUtf8(design.caption), ActionList1);
         action->setObjectName(QString::fromUtf8(design.name));
         action->setStatusTip(QString::fromUtf8(design.hint));
         action->setToolTip(*design.hint ? QString::fromUtf8(design.hint) : action->text());
@@ -196,6 +200,10 @@ void TfrmXMLDialog::CreateCommands()
         addAction(action);
     }
     Command("aFilter")->setCheckable(true);
+    // The designed help settings, which the translation replaces by each command's own.
+    SetHelpKeyword(Command("aAdd"), QStringLiteral("aAddItem"));
+    SetHelpContext(Command("aAdd"), 66);
+    SetHelpContext(Command("aPlay"), 210);
 
     Execute("aSelectServer", [this] { aSelectServerExecute(); });
     Execute("aOK", [this] { aOKExecute(); });
@@ -307,6 +315,7 @@ void TfrmXMLDialog::CreateControls()
     Splitter1->setChildrenCollapsible(false);
     tvXML = new QTreeView(Splitter1);
     tvXML->setObjectName(QStringLiteral("tvXML"));
+    SetHelpKeyword(tvXML, QStringLiteral("aviewer"));
     tvXML->setHeaderHidden(true);
     tvXML->setIndentation(19);
     tvXML->setUniformRowHeights(true);
@@ -326,6 +335,7 @@ void TfrmXMLDialog::CreateControls()
     browserLayout->setContentsMargins(0, 0, 0, 0);
     lvxml = new QTableView(tsbrowser);
     lvxml->setObjectName(QStringLiteral("lvxml"));
+    SetHelpKeyword(lvxml, QStringLiteral("abrowser"));
     FParamModel = new TXMLParamModel(this);
     FParamModel->OnRename = [this](int row, const QString& text) { Guarded([&] { lvxmlEdited(row, text); }); };
     lvxml->setModel(FParamModel);
@@ -352,6 +362,7 @@ void TfrmXMLDialog::CreateControls()
     sbXML->setStyleSheet(QStringLiteral("QScrollArea#sbXML, QWidget#pbXML { background: white; }"));
     pbXML = new TPaintBox;
     pbXML->setObjectName(QStringLiteral("pbXML"));
+    SetHelpKeyword(pbXML, QStringLiteral("abrowserview"));
     pbXML->resize(176, 150);
     sbXML->setWidget(pbXML);
     pbXML->OnMouseDown = [this](QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int X, int Y) { pbXMLMouseDown(X, Y); };

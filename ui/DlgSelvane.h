@@ -28,6 +28,7 @@ class QTableView;
 class QTimer;
 class QToolBar;
 class QTreeView;
+class TActionList;
 class TPaintBox;
 class TXMLParamModel;
 class TXMLTreeModel;
@@ -174,6 +175,7 @@ private:
     QStringList FArguments;
     std::unique_ptr<TProgramSetup> FSetup;
 
+    TActionList* ActionList1;
     QHash<QString, QAction*> FCommands;
     QWidget* CoolBar1;
     QToolBar* ToolBar6;

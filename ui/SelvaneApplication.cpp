@@ -4,11 +4,13 @@
 #include <exception>
 
 #include "MessageForm.h"
+#include "Translations.h"
 
 TSelvaneApplication::TSelvaneApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Selvane"));
     setApplicationDisplayName(QStringLiteral("Selvane Dialog"));
+    LoadTranslations();
 }
 
 bool TSelvaneApplication::notify(QObject* receiver, QEvent* event)
