@@ -28,6 +28,8 @@
 #include "ComponentSettings.h"
 #include "DocumentText.h"
 #include "Exceptions.h"
+#include "HelpBridge.h"
+#include "HelpIntegration.h"
 #include "MatchMask.h"
 #include "MessageForm.h"
 #include "PaintBox.h"
@@ -108,6 +110,9 @@ TfrmXMLDialog::TfrmXMLDialog(const QStringList& arguments, QWidget* parent)
     CreateControls();
     CreateMenus();
     FinishCreate();
+
+    if (const auto* application = qobject_cast<TSelvaneApplication*>(QCoreApplication::instance()))
+        SetHelpTarget(this, QCoreApplication::applicationDirPath() + QLatin1Char('/') + application->HelpFile);
 
     // Settings: defaults first, so that a missing or mistyped value leaves them.
     FSetup = std::make_unique<TProgramSetup>("Software\\Velmarco\\XML");
@@ -640,8 +645,16 @@ bool TfrmXMLDialog::event(QEvent* event)
         UpdateHint(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
     }
+    if (event->type() == THelpCommandEvent::EventType()) {
+        auto* help = static_cast<THelpCommandEvent*>(event);
+        help->accept();
+        FormHelp(help->Command, help->Data, help->CallHelp);
+        return true;
+    }
     return TStyleForm::event(event);
 }
+
+bool TfrmXMLDialog::FormHelp(int Command, qintptr Data, bool& CallHelp) { return HelpHandler(Command, Data, CallHelp); }
 
 void TfrmXMLDialog::tvXMLChange()
 {

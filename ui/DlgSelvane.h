@@ -95,6 +95,8 @@ private:
     void XMLLoaded();
     void XMLItemChanged();
     void UpdateHint(const QString& hint);
+    // The window's help event: every help request of the window and its commands.
+    bool FormHelp(int Command, qintptr Data, bool& CallHelp);
     void WriteSettings();
 
     // Diagram.

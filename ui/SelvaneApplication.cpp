@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <exception>
 
+#include "HelpBridge.h"
+#include "HtmlHelp.h"
 #include "MessageForm.h"
 #include "Translations.h"
 
@@ -11,6 +13,13 @@ TSelvaneApplication::TSelvaneApplication(int& argc, char** argv) : QApplication(
     setApplicationName(QStringLiteral("Selvane"));
     setApplicationDisplayName(QStringLiteral("Selvane Dialog"));
     LoadTranslations();
+    RegisterHelpBridge();
+}
+
+TSelvaneApplication::~TSelvaneApplication()
+{
+    CloseHelp();
+    UnregisterHelpBridge();
 }
 
 bool TSelvaneApplication::notify(QObject* receiver, QEvent* event)
