@@ -69,6 +69,7 @@ THelpViewer::THelpViewer(const QString& collection) : FCollection(collection)
     QHelpContentWidget* contents = FEngine->contentWidget();
     contents->setObjectName(QStringLiteral("Contents"));
     contents->setHeaderHidden(true);
+    contents->setIndentation(14);
     FNavigation->addTab(contents, QStringLiteral("Contents"));
     FNavigation->addTab(CreateIndexPage(), QStringLiteral("Index"));
     FNavigation->addTab(CreateSearchPage(), QStringLiteral("Search"));
@@ -76,6 +77,7 @@ THelpViewer::THelpViewer(const QString& collection) : FCollection(collection)
     FPageView->setObjectName(QStringLiteral("PageView"));
     FPageView->setOpenExternalLinks(true);
     FPageView->setFrameShape(QFrame::NoFrame);
+    FPageView->document()->setDocumentMargin(12);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({260, 640});
     layout->addWidget(splitter, 1);
@@ -87,7 +89,7 @@ THelpViewer::THelpViewer(const QString& collection) : FCollection(collection)
     };
     QAction* back = command("Back", "Back", "go-previous", QStyle::SP_ArrowBack);
     QAction* forward = command("Forward", "Forward", "go-next", QStyle::SP_ArrowForward);
-    QAction* home = command("Home", "Contents", "go-home", QStyle::SP_DirHomeIcon);
+    QAction* home = command("Home", "Home", "go-home", QStyle::SP_DirHomeIcon);
     back->setShortcut(QKeySequence::Back);
     forward->setShortcut(QKeySequence::Forward);
     back->setEnabled(false);
@@ -100,12 +102,13 @@ THelpViewer::THelpViewer(const QString& collection) : FCollection(collection)
 
     connect(contents, &QHelpContentWidget::linkActivated, this, &THelpViewer::ShowUrl);
     // The contents are read in the background; the whole tree is small enough to open.
-    connect(FEngine->contentModel(), &QHelpContentModel::contentsCreated, contents, &QTreeView::expandAll);
-    connect(FPageView, &QTextBrowser::sourceChanged, this, [this, contents](const QUrl& url) {
+    connect(FEngine->contentModel(), &QHelpContentModel::contentsCreated, this, [this, contents] {
+        contents->expandAll();
+        SelectInContents();
+    });
+    connect(FPageView, &QTextBrowser::sourceChanged, this, [this](const QUrl& url) {
         FCurrentPage = url;
-        const QModelIndex entry = contents->indexOf(url);
-        if (entry.isValid())
-            contents->setCurrentIndex(entry);
+        SelectInContents();
         setWindowTitle(QFileInfo(FCollection).completeBaseName() + QStringLiteral(" Help") +
                        (FPageView->documentTitle().isEmpty() ? QString() : QStringLiteral(" - ") + FPageView->documentTitle()));
     });
@@ -192,6 +195,14 @@ void THelpViewer::ShowPage(const QString& page)
     ShowMessage(QStringLiteral("Page not found"),
                 QStringLiteral("The page <b>%1</b> is not in the help file <b>%2</b>.")
                     .arg(name.toHtmlEscaped(), QFileInfo(FCollection).fileName().toHtmlEscaped()));
+}
+
+void THelpViewer::SelectInContents()
+{
+    QHelpContentWidget* contents = FEngine->contentWidget();
+    const QModelIndex entry = contents->indexOf(FCurrentPage);
+    if (entry.isValid())
+        contents->setCurrentIndex(entry);
 }
 
 void THelpViewer::ShowUrl(const QUrl& url)

@@ -35,6 +35,8 @@ private:
     QWidget* CreateIndexPage();
     QWidget* CreateSearchPage();
     void ShowUrl(const QUrl& url);
+    // Marks the page shown in the contents, when they list it.
+    void SelectInContents();
     void ShowMessage(const QString& title, const QString& text);
     // The address of a page path in the collection's documentation.
     QUrl PageUrl(const QString& page) const;
