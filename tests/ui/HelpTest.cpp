@@ -72,7 +72,8 @@ TEST_F(Help, F1OnAHighlightedMenuEntryShowsThePageOfItsCommand)
         auto* menu = Window->findChild<QMenu*>(QString::fromUtf8(menuName));
         Highlight(menu, command);
         QTest::keyClick(menu, Qt::Key_F1);
-        ASSERT_TRUE(WaitFor([&] { return ShownPage() == QString::fromUtf8(command) + QStringLiteral(".html"); })) << command;
+        const QString page = QString::fromUtf8(command) + QStringLiteral(".html");
+        ASSERT_TRUE(WaitFor([&] { return ShownPage() == page; })) << command;
         EXPECT_FALSE(menu->isVisible());
         EXPECT_FALSE(Viewer()->isModal());
     }
