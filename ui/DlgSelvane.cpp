@@ -24,8 +24,12 @@
 
 #include <cstdio>
 
+#include "ActionList.h"
+#include "ComponentSettings.h"
 #include "DocumentText.h"
 #include "Exceptions.h"
+#include "HelpBridge.h"
+#include "HelpIntegration.h"
 #include "MatchMask.h"
 #include "MessageForm.h"
 #include "PaintBox.h"
@@ -106,6 +110,9 @@ TfrmXMLDialog::TfrmXMLDialog(const QStringList& arguments, QWidget* parent)
     CreateControls();
     CreateMenus();
     FinishCreate();
+
+    if (const auto* application = qobject_cast<TSelvaneApplication*>(QCoreApplication::instance()))
+        SetHelpTarget(this, QCoreApplication::applicationDirPath() + QLatin1Char('/') + application->HelpFile);
 
     // Settings: defaults first, so that a missing or mistyped value leaves them.
     FSetup = std::make_unique<TProgramSetup>("Software\\Velmarco\\XML");
@@ -191,8 +198,10 @@ void TfrmXMLDialog::Execute(const char* name, std::function<void()> handler)
 
 void TfrmXMLDialog::CreateCommands()
 {
+    ActionList1 = new TActionList(this);
+    ActionList1->setObjectName(QStringLiteral("ActionList1"));
     for (const TCommandDesign& design : Commands) {
-        auto* action = new QAction(QString::fromUtf8(design.caption), this);
+        auto* action = new QAction(QString::fromUtf8(design.caption), ActionList1);
         action->setObjectName(QString::fromUtf8(design.name));
         action->setStatusTip(QString::fromUtf8(design.hint));
         action->setToolTip(*design.hint ? QString::fromUtf8(design.hint) : action->text());
@@ -203,6 +212,10 @@ void TfrmXMLDialog::CreateCommands()
         addAction(action);
     }
     Command("aFilter")->setCheckable(true);
+    // The designed help settings, which the translation replaces by each command's own.
+    SetHelpKeyword(Command("aAdd"), QStringLiteral("aAddItem"));
+    SetHelpContext(Command("aAdd"), 66);
+    SetHelpContext(Command("aPlay"), 210);
 
     Execute("aSelectServer", [this] { aSelectServerExecute(); });
     Execute("aOK", [this] { aOKExecute(); });
@@ -314,6 +327,7 @@ void TfrmXMLDialog::CreateControls()
     Splitter1->setChildrenCollapsible(false);
     tvXML = new QTreeView(Splitter1);
     tvXML->setObjectName(QStringLiteral("tvXML"));
+    SetHelpKeyword(tvXML, QStringLiteral("aviewer"));
     tvXML->setHeaderHidden(true);
     tvXML->setIndentation(19);
     tvXML->setUniformRowHeights(true);
@@ -333,6 +347,7 @@ void TfrmXMLDialog::CreateControls()
     browserLayout->setContentsMargins(0, 0, 0, 0);
     lvxml = new QTableView(tsbrowser);
     lvxml->setObjectName(QStringLiteral("lvxml"));
+    SetHelpKeyword(lvxml, QStringLiteral("abrowser"));
     FParamModel = new TXMLParamModel(this);
     FParamModel->OnRename = [this](int row, const QString& text) { Guarded([&] { lvxmlEdited(row, text); }); };
     lvxml->setModel(FParamModel);
@@ -359,6 +374,7 @@ void TfrmXMLDialog::CreateControls()
     sbXML->setStyleSheet(QStringLiteral("QScrollArea#sbXML, QWidget#pbXML { background: white; }"));
     pbXML = new TPaintBox;
     pbXML->setObjectName(QStringLiteral("pbXML"));
+    SetHelpKeyword(pbXML, QStringLiteral("abrowserview"));
     pbXML->resize(176, 150);
     sbXML->setWidget(pbXML);
     pbXML->OnMouseDown = [this](QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int X, int Y) { pbXMLMouseDown(X, Y); };
@@ -652,8 +668,16 @@ bool TfrmXMLDialog::event(QEvent* event)
         UpdateHint(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
     }
+    if (event->type() == THelpCommandEvent::EventType()) {
+        auto* help = static_cast<THelpCommandEvent*>(event);
+        help->accept();
+        FormHelp(help->Command, help->Data, help->CallHelp);
+        return true;
+    }
     return TStyleForm::event(event);
 }
+
+bool TfrmXMLDialog::FormHelp(int Command, qintptr Data, bool& CallHelp) { return HelpHandler(Command, Data, CallHelp); }
 
 void TfrmXMLDialog::tvXMLChange()
 {

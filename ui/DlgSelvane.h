@@ -30,6 +30,7 @@ class QTableView;
 class QTimer;
 class QToolBar;
 class QTreeView;
+class TActionList;
 class TPaintBox;
 class TXMLParamModel;
 class TXMLTreeModel;
@@ -96,6 +97,8 @@ private:
     void XMLLoaded();
     void XMLItemChanged();
     void UpdateHint(const QString& hint);
+    // The window's help event: every help request of the window and its commands.
+    bool FormHelp(int Command, qintptr Data, bool& CallHelp);
     void WriteSettings();
 
     // Diagram.
@@ -183,6 +186,7 @@ private:
     QStringList FArguments;
     std::unique_ptr<TProgramSetup> FSetup;
 
+    TActionList* ActionList1;
     QHash<QString, QAction*> FCommands;
     QWidget* CoolBar1;
     QToolBar* ToolBar6;

@@ -8,6 +8,8 @@
 #include <QScreen>
 #include <QStyle>
 
+#include "HelpBridge.h"
+
 namespace {
 
 struct TButtonKind {
@@ -106,6 +108,8 @@ TMessageForm::TMessageForm(const QString& text, TMsgDlgType kind, TMsgDlgButtons
         const int result = ButtonKinds[k].result;
         if (k != mbHelp)
             connect(button, &QPushButton::clicked, this, [this, result] { done(result); });
+        else
+            connect(button, &QPushButton::clicked, this, [this] { ApplicationHelpContext(FHelpContext); });
         created.append(button);
     }
 

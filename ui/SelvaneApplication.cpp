@@ -3,12 +3,23 @@
 #include <cstdio>
 #include <exception>
 
+#include "HelpBridge.h"
+#include "HtmlHelp.h"
 #include "MessageForm.h"
+#include "Translations.h"
 
 TSelvaneApplication::TSelvaneApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Selvane"));
     setApplicationDisplayName(QStringLiteral("Selvane Dialog"));
+    LoadTranslations();
+    RegisterHelpBridge();
+}
+
+TSelvaneApplication::~TSelvaneApplication()
+{
+    CloseHelp();
+    UnregisterHelpBridge();
 }
 
 bool TSelvaneApplication::notify(QObject* receiver, QEvent* event)

@@ -12,6 +12,12 @@ class TSelvaneApplication : public QApplication {
 
 public:
     TSelvaneApplication(int& argc, char** argv);
+    // Closes the help and takes the help bridge down again.
+    ~TSelvaneApplication() override;
+
+    // The application's help file, in the program's folder; the help serves it from the
+    // compiled collection of the same base name.
+    QString HelpFile = QStringLiteral("Selvane.chm");
 
     bool notify(QObject* receiver, QEvent* event) override;
 };

@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include "ProgramSetup.h"
+#include "Translations.h"
 
 TStyleForm::TStyleForm(QWidget* parent) : QDialog(parent) {}
 
@@ -20,6 +21,7 @@ QPixmap& TStyleForm::BackgroundPicture()
 
 void TStyleForm::FinishCreate()
 {
+    TranslateForm(this);
     usefadeinout = true;
     TProgramSetup setup("Software\\Velmarco");
     setup.ReadBool("fadeinout", usefadeinout);

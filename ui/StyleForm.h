@@ -28,7 +28,8 @@ public:
     static QPixmap& BackgroundPicture();
 
 protected:
-    // Reads the look; a window calls it once its own controls exist.
+    // Translates the window from its designed texts and reads the look; a window calls
+    // it once its own controls exist, before its own creation code.
     void FinishCreate();
 
     void showEvent(QShowEvent* event) override;
