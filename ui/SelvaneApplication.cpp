@@ -3,12 +3,14 @@
 #include <cstdio>
 #include <exception>
 
+#include "AppIcon.h"
 #include "MessageForm.h"
 
 TSelvaneApplication::TSelvaneApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Selvane"));
     setApplicationDisplayName(QStringLiteral("Selvane Dialog"));
+    setWindowIcon(SelvaneIcon());
 }
 
 bool TSelvaneApplication::notify(QObject* receiver, QEvent* event)
