@@ -28,6 +28,7 @@ class QTableView;
 class QTimer;
 class QToolBar;
 class QTreeView;
+class TMycoolBar;
 class TPaintBox;
 class TXMLParamModel;
 class TXMLTreeModel;
@@ -175,7 +176,7 @@ private:
     std::unique_ptr<TProgramSetup> FSetup;
 
     QHash<QString, QAction*> FCommands;
-    QWidget* CoolBar1;
+    TMycoolBar* CoolBar1;
     QToolBar* ToolBar6;
     QToolBar* ToolBar1;
     QToolBar* ToolBar7;
