@@ -143,27 +143,6 @@ TEST_F(NpsLbl3dLook, AcceleratorDisplayOffShowsTheAmpersand)
     EXPECT_GT(literalLast, shownLast + 10);
 }
 
-TEST_F(NpsLbl3dLook, RightAlignmentEndsTheTextAtTheRightEdge)
-{
-    auto label = MakeLabel();
-    label->SetTextStyle(tsPlain);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    const auto [first, last] = InkColumns(Painted(*label));
-    EXPECT_GT(first, 40);
-    EXPECT_GE(last, label->width() - 4);
-}
-
-TEST_F(NpsLbl3dLook, TabsAreExpanded)
-{
-    auto label = MakeLabel(QStringLiteral("W\tq"));
-    label->SetTextStyle(tsPlain);
-    label->resize(300, 60);
-    const auto [first, last] = InkColumns(Painted(*label));
-    auto joined = MakeLabel(QStringLiteral("Wq"));
-    joined->SetTextStyle(tsPlain);
-    EXPECT_GT(last - first, InkColumns(Painted(*joined)).second - first + 20);
-}
-
 // Counts the paint events a widget receives.
 class TPaintCounter : public QObject {
 public:

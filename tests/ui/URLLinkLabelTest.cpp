@@ -79,13 +79,6 @@ TEST_F(URLLinkLabel, LeftPressOpensThePrefixedLinkForEveryType)
     EXPECT_EQ(HostPresses, 0) << "the press went on to the label's parent";
 }
 
-TEST_F(URLLinkLabel, LinkThatHasAPrefixAlreadyGetsASecond)
-{
-    TURLLinkLabel label(&Host);
-    label.SetHyperLink(QStringLiteral("http://example.org"));
-    EXPECT_EQ(label.Link(), QStringLiteral("http://http://example.org"));
-}
-
 TEST_F(URLLinkLabel, OtherButtonsOpenNothingAndReachTheParent)
 {
     TURLLinkLabel label(&Host);
@@ -97,20 +90,15 @@ TEST_F(URLLinkLabel, OtherButtonsOpenNothingAndReachTheParent)
     EXPECT_EQ(HostPresses, 2);
 }
 
-TEST_F(URLLinkLabel, NewLabelIsBlueUnderlinedWithHandCursorAndNoCaption)
-{
-    TURLLinkLabel label(&Host);
-    EXPECT_EQ(label.parentWidget(), &Host);
-    EXPECT_TRUE(label.text().isEmpty());
-    EXPECT_TRUE(label.font().underline());
-    EXPECT_EQ(label.palette().color(QPalette::WindowText), QColor(0, 0, 255));
-    EXPECT_EQ(label.cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_EQ(label.LinkType(), lthttp);
-}
-
-TEST_F(URLLinkLabel, HyperLinkSetsOnlyAnEmptyCaption)
+TEST_F(URLLinkLabel, NewLabelIsABlueUnderlinedHandWhoseHyperLinkSetsOnlyAnEmptyCaption)
 {
     TURLLinkLabel empty(&Host);
+    EXPECT_EQ(empty.parentWidget(), &Host);
+    EXPECT_TRUE(empty.font().underline());
+    EXPECT_EQ(empty.palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_EQ(empty.cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(empty.LinkType(), lthttp);
+    EXPECT_TRUE(empty.text().isEmpty());
     empty.SetHyperLink(QStringLiteral("example.org"));
     EXPECT_EQ(empty.text(), QStringLiteral("example.org"));
     empty.SetHyperLink(QStringLiteral("example.net"));
