@@ -41,7 +41,8 @@ TMycoolBar::TMycoolBar(QWidget* parent) : QWidget(parent)
 
 void TMycoolBar::AddBand(QWidget* control, bool breakBefore)
 {
-    control->setParent(this);
+    if (control->parentWidget() != this)
+        control->setParent(this);
     FBands.push_back({control, breakBefore, 0, QRect()});
     FBands.back().Width = LeastWidth(FBands.back());
     updateGeometry();

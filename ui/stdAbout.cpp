@@ -53,7 +53,7 @@ TAboutBox::TAboutBox(QWidget* parent, const QString& executable) : TStyleForm(pa
     small.setPointSize(8);
     setFont(small);
 
-    auto place = [this](QWidget* widget, const char* name, int left, int top) {
+    auto place = [](QWidget* widget, const char* name, int left, int top) {
         widget->setObjectName(QString::fromUtf8(name));
         widget->adjustSize();
         widget->move(left, top);
