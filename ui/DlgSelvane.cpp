@@ -32,6 +32,7 @@
 #include "HelpIntegration.h"
 #include "MatchMask.h"
 #include "MessageForm.h"
+#include "MycoolBar.h"
 #include "PaintBox.h"
 #include "SelvaneApplication.h"
 #include "XMLItemPath.h"
@@ -281,44 +282,40 @@ void TfrmXMLDialog::CreateControls()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    // The tool band: the file and play bar on the first row, editing and filter below.
-    CoolBar1 = new QWidget(this);
+    // The tool band; the bands take as many rows as the window's width needs.
+    CoolBar1 = new TMycoolBar(this);
     CoolBar1->setObjectName(QStringLiteral("CoolBar1"));
-    auto* rows = new QVBoxLayout(CoolBar1);
-    rows->setContentsMargins(2, 2, 2, 2);
-    rows->setSpacing(0);
-    auto* firstRow = new QHBoxLayout;
-    auto* band = new QHBoxLayout;
-    rows->addLayout(firstRow);
-    rows->addLayout(band);
-    auto toolBar = [this](QHBoxLayout* row, const char* name, const std::vector<const char*>& entries) {
+    auto toolBar = [this](const char* name, const std::vector<const char*>& entries) {
         auto* bar = new QToolBar(CoolBar1);
         bar->setObjectName(QString::fromUtf8(name));
+        bar->setMovable(false);
         bar->setIconSize(QSize(16, 16));
         AddEntries(bar, entries);
-        row->addWidget(bar);
         return bar;
     };
-    ToolBar6 = toolBar(firstRow, "ToolBar6", {"aSelectServer", nullptr, "aPaste", "aCancel", nullptr, "aPlay", "aStop", "aRefresh", nullptr,
+    ToolBar6 = toolBar("ToolBar6", {"aSelectServer", nullptr, "aPaste", "aCancel", nullptr, "aPlay", "aStop", "aRefresh", nullptr,
                                     "aNewFile", "aLoad", "asave", "aSaveAs", nullptr, "aSetValue", "acopytoclipboard", nullptr});
-    ToolBar1 = toolBar(band, "ToolBar1", {"aAdd", "aDelete", "aEditEntry", nullptr, "aMoveUp", "aMoveDown"});
-    ToolBar7 = toolBar(band, "ToolBar7", {"aFilter"});
+    ToolBar1 = toolBar("ToolBar1", {"aAdd", "aDelete", "aEditEntry", nullptr, "aMoveUp", "aMoveDown"});
+    ToolBar7 = toolBar("ToolBar7", {"aFilter"});
     cbfilter = new QComboBox(ToolBar7);
     cbfilter->setObjectName(QStringLiteral("cbfilter"));
     cbfilter->setEditable(true);
     cbfilter->setInsertPolicy(QComboBox::NoInsert);
+    // 130 pixels wide, and wider with its band.
+    cbfilter->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cbfilter->setMinimumWidth(130);
+    cbfilter->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     cbfilter->setToolTip(QStringLiteral("Filter list"));
     cbfilter->setStatusTip(QStringLiteral("Filter list"));
     ToolBar7->addWidget(cbfilter);
     ToolBar7->addAction(Command("aAddFilter"));
     ToolBar7->addAction(Command("aDelFilter"));
-    band->setStretchFactor(ToolBar7, 1);
     eitem = new QLineEdit(CoolBar1);
     eitem->setObjectName(QStringLiteral("eitem"));
     eitem->setFixedWidth(0);
     eitem->setFrame(false);
-    band->addWidget(eitem);
+    for (QWidget* band : std::initializer_list<QWidget*>{ToolBar6, ToolBar1, ToolBar7, eitem})
+        CoolBar1->AddBand(band);
     layout->addWidget(CoolBar1);
 
     Splitter1 = new QSplitter(Qt::Horizontal, this);

@@ -31,6 +31,7 @@ class QTimer;
 class QToolBar;
 class QTreeView;
 class TActionList;
+class TMycoolBar;
 class TPaintBox;
 class TXMLParamModel;
 class TXMLTreeModel;
@@ -188,7 +189,7 @@ private:
 
     TActionList* ActionList1;
     QHash<QString, QAction*> FCommands;
-    QWidget* CoolBar1;
+    TMycoolBar* CoolBar1;
     QToolBar* ToolBar6;
     QToolBar* ToolBar1;
     QToolBar* ToolBar7;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "AppIcon.h"
 #include "HelpBridge.h"
 #include "HtmlHelp.h"
 #include "MessageForm.h"
@@ -12,6 +13,7 @@ TSelvaneApplication::TSelvaneApplication(int& argc, char** argv) : QApplication(
 {
     setApplicationName(QStringLiteral("Selvane"));
     setApplicationDisplayName(QStringLiteral("Selvane Dialog"));
+    setWindowIcon(SelvaneIcon());
     LoadTranslations();
     RegisterHelpBridge();
 }
