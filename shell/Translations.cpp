@@ -20,6 +20,7 @@
 #include "ActionList.h"
 #include "CodePage.h"
 #include "ComponentSettings.h"
+#include "ProgramData.h"
 
 namespace {
 
@@ -160,7 +161,7 @@ bool IsComponent(const QObject* object)
 
 void LoadTranslations()
 {
-    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/Protected/");
+    const QString folder = ProgramDataFolder(QStringLiteral("Protected")) + QStringLiteral("Protected/");
     const QString suffix = QStringLiteral("_e");
     auto tables = std::make_unique<TTables>();
     const std::pair<const char*, TTranslationTable*> files[] = {

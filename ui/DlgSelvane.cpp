@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,16 +27,21 @@
 
 #include "ActionList.h"
 #include "ComponentSettings.h"
+#include "DlgXMLSetup.h"
 #include "DocumentText.h"
 #include "Exceptions.h"
 #include "HelpBridge.h"
 #include "HelpIntegration.h"
+#include "HtmlHelp.h"
 #include "MatchMask.h"
 #include "MessageForm.h"
 #include "MycoolBar.h"
 #include "PaintBox.h"
+#include "ProductData.h"
+#include "ProgramData.h"
 #include "SelvaneApplication.h"
 #include "XMLItemPath.h"
+#include "stdAbout.h"
 #include "XMLParamModel.h"
 #include "XMLTreeModel.h"
 #include "XMLVisualizer.h"
@@ -79,10 +85,6 @@ constexpr TCommandDesign Commands[] = {
     {"aPaste", "Paste", "", "", "edit-paste", QStyle::SP_FileDialogBack},
 };
 
-// Commands whose behaviour other parts of the program bring; shown, but disabled. Paste
-// never has any.
-const char* const NotYetAvailable[] = {"aPluginSetup", "aAbout", "ahelp", "aPaste"};
-
 // Upper case of the letters a to z only, as the filter compares.
 std::string AsciiUpper(std::string_view text)
 {
@@ -113,7 +115,7 @@ TfrmXMLDialog::TfrmXMLDialog(const QStringList& arguments, QWidget* parent)
     FinishCreate();
 
     if (const auto* application = qobject_cast<TSelvaneApplication*>(QCoreApplication::instance()))
-        SetHelpTarget(this, QCoreApplication::applicationDirPath() + QLatin1Char('/') + application->HelpFile);
+        SetHelpTarget(this, ProgramDataFolder(QFileInfo(HelpCollectionOf(application->HelpFile)).fileName()) + application->HelpFile);
 
     // Settings: defaults first, so that a missing or mistyped value leaves them.
     FSetup = std::make_unique<TProgramSetup>("Software\\Velmarco\\XML");
@@ -239,6 +241,9 @@ void TfrmXMLDialog::CreateCommands()
     Execute("aPlay", [this] { aPlayExecute(); });
     Execute("aStop", [this] { aStopExecute(); });
     Execute("aRefresh", [this] { Refresh(); });
+    Execute("aPluginSetup", [this] { aPluginSetupExecute(); });
+    Execute("aAbout", [this] { ShowAboutBox({QStringLiteral("http://" SELVANE_WEB_ADDRESS)}, 20, this); });
+    Execute("ahelp", [] { ShowContents(); });
 }
 
 void TfrmXMLDialog::AddEntries(QWidget* target, const std::vector<const char*>& entries) const
@@ -624,8 +629,8 @@ void TfrmXMLDialog::UpdateActions()
     const auto triggers = playing ? QAbstractItemView::NoEditTriggers : QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked;
     tvXML->setEditTriggers(triggers);
     lvxml->setEditTriggers(triggers);
-    for (const char* name : NotYetAvailable)
-        enable(name, false);
+    // Paste is shown, but has no behaviour.
+    enable("aPaste", false);
 }
 
 void TfrmXMLDialog::UpdateResult()
@@ -675,6 +680,18 @@ bool TfrmXMLDialog::event(QEvent* event)
 }
 
 bool TfrmXMLDialog::FormHelp(int Command, qintptr Data, bool& CallHelp) { return HelpHandler(Command, Data, CallHelp); }
+
+void TfrmXMLDialog::aPluginSetupExecute()
+{
+    TSetupFlags flags{FAskDelete, FAskChange, FUseLfString, FUseFullItem};
+    if (!ExecuteSetupDialog(flags, this))
+        return;
+    FAskDelete = flags.AskDelete;
+    FAskChange = flags.AskChange;
+    FUseLfString = flags.UseLfString;
+    FUseFullItem = flags.UseFullItem;
+    XML.SetCrLfInAsString(FUseLfString);
+}
 
 void TfrmXMLDialog::tvXMLChange()
 {

@@ -152,6 +152,9 @@ private:
     void aOKExecute();
     void aCancelExecute();
     void acopytoclipboardExecute();
+    // Setup: the switches the setup dialog confirmed, the line-feed switch given to the
+    // document at once.
+    void aPluginSetupExecute();
 
     QString ResultText() const;
     void SetResultText(const QString& text);

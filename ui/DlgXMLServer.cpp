@@ -12,6 +12,7 @@
 
 #include "DocumentText.h"
 #include "MessageForm.h"
+#include "ProgramData.h"
 #include "SelvaneApplication.h"
 #include "UKvXmlRpc.h"
 
@@ -27,7 +28,7 @@ void ShowExample(const QString& heading, const std::string& xml)
 
 } // namespace
 
-QString ExamplesFolder() { return QCoreApplication::applicationDirPath() + QStringLiteral("/Projects/"); }
+QString ExamplesFolder() { return ProgramDataFolder(QStringLiteral("Projects")) + QStringLiteral("Projects/"); }
 
 QString FileDialogFilter(const QString& pairs)
 {

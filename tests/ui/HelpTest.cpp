@@ -200,3 +200,27 @@ TEST_F(Help, TheHelpButtonOfAMessageBoxAsksForTheBoxsContext)
         EXPECT_EQ(shown, QString::fromUtf8(page));
     }
 }
+
+// The Help menu's two commands: About shows the box with the maker's address as its one
+// link line, which adds no line; Help shows the contents. The test program carries no
+// version record, which the box reports first.
+TEST_F(Help, AboutAndHelpCommandsOpenTheirWindows)
+{
+    Open({FileName});
+    ASSERT_TRUE(Command("aAbout")->isEnabled());
+    ASSERT_TRUE(Command("ahelp")->isEnabled());
+    QSize size;
+    TModalAnswer noRecord(QStringLiteral("OK"));
+    TModalAnswer about(TDialogNamed{QStringLiteral("TAboutBox")}, [&](QWidget* box) {
+        size = box->size();
+        box->findChild<QAbstractButton*>(QStringLiteral("OkBtn"))->click();
+    });
+    Command("aAbout")->trigger();
+    ASSERT_TRUE(about.Answered());
+    EXPECT_EQ(noRecord.Text(), QStringLiteral("File contains no version information"));
+    EXPECT_EQ(size, QSize(346, 221));
+
+    Command("ahelp")->trigger();
+    EXPECT_TRUE(WaitFor([] { return ShownPage() == QStringLiteral("index.html"); }));
+    EXPECT_EQ(NavigationTab(), 0);
+}
