@@ -82,7 +82,7 @@ QByteArray DesktopEntry(const QString& executable, const QStringList& mimeTypes)
                                   "GenericName=XML Value Picker\n"
                                   "Comment=Pick an element or an attribute of an XML file by its dotted name\n");
     text += QStringLiteral("Exec=") + ExecArgument(executable) + QStringLiteral(" %f\n");
-    text += QStringLiteral("Icon=selvane\nTerminal=false\nCategories=Development;Utility;\n");
+    text += QStringLiteral("Icon=selvane\nTerminal=false\nCategories=Development;\n");
     text += QStringLiteral("MimeType=") + (mimeTypes.isEmpty() ? QString() : mimeTypes.join(QLatin1Char(';')) + QLatin1Char(';')) +
             QLatin1Char('\n');
     return text.toUtf8();

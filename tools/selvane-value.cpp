@@ -19,6 +19,7 @@ constexpr const char* Usage =
     "Usage: selvane-value FILE VALUEPATH...\n"
     "       selvane-value --list FILE\n"
     "       selvane-value --rewrite FILE OUT [--indent]\n"
+    "       selvane-value --help | --version\n"
     "\n"
     "FILE VALUEPATH...  print the value of each VALUEPATH (item path \".\" parameter, as\n"
     "                   config.db.host) on its own line; an item without that parameter\n"
@@ -160,6 +161,10 @@ int Run(const std::vector<const char*>& args)
     const std::string_view first = args[0];
     if (first == "--help" || first == "-h") {
         std::fputs(Usage, stdout);
+        return 0;
+    }
+    if (first == "--version") {
+        std::puts("selvane-value " SELVANE_VERSION);
         return 0;
     }
     if (first == "--list")

@@ -151,6 +151,9 @@ TEST_F(SelvaneValue, UsageErrorsPrintTheUsage)
     const TRun help = RunTool(Folder, {"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("a line feed as \\n"), std::string::npos);
+    const TRun version = RunTool(Folder, {"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "selvane-value " SELVANE_VERSION "\n");
 }
 
 TEST_F(SelvaneValue, OutputThatCannotBeWrittenFailsWithStatusTwo)
