@@ -106,8 +106,8 @@ TAboutBox::TAboutBox(QWidget* parent, const QString& executable) : TStyleForm(pa
     OkBtn->setDefault(true);
     connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
 
-    FormCreate(executable);
     FinishCreate();
+    FormCreate(executable);
 }
 
 void TAboutBox::FormCreate(const QString& executable)

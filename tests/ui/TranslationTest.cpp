@@ -26,6 +26,7 @@
 #include "StyleForm.h"
 #include "Translations.h"
 #include "XMLAddGroup.h"
+#include "stdAbout.h"
 
 namespace {
 
@@ -216,6 +217,14 @@ TEST_F(Translation, MenuEntriesOfTheMainWindowFollowTheirCommands)
     ASSERT_TRUE(menu);
     EXPECT_EQ(menu->actions().constLast()->text(), QStringLiteral("Filtre"));
     EXPECT_EQ(menu->actions().constLast()->statusTip(), QStringLiteral("Filtre la liste"));
+}
+
+TEST_F(Translation, TheAboutBoxIsTranslatedBeforeItReadsTheVersionRecord)
+{
+    Load({{"forms.txt_e", "Name:=Nom :\nSelvane=Not a design text\n"}});
+    TAboutBox box(nullptr, QStringLiteral(SELVANE_EXECUTABLE));
+    EXPECT_EQ(box.findChild<QLabel*>(QStringLiteral("NpsLbl3d3"))->text(), QStringLiteral("Nom :"));
+    EXPECT_EQ(box.findChild<QLabel*>(QStringLiteral("ProductNameLabel"))->text(), QStringLiteral("Selvane"));
 }
 
 TEST(IsNumber, AcceptsOnlyDigitsPointsAndCommas)
