@@ -1,5 +1,6 @@
-// The dialog on large documents: from start to the shown tree, one rebuild after an item
-// change, refilling the list with 10,000 parameters, and one play-mode tick. Real widgets on the offscreen
+// The dialog on large documents: from start to the shown tree (grouped, a million levels
+// deep, a million siblings), one rebuild after an item change, refilling the list with
+// 10,000 parameters, and one play-mode tick. Real widgets on the offscreen
 // platform; run by hand (see docs/benchmarks.md).
 
 #include <benchmark/benchmark.h>
@@ -51,6 +52,35 @@ std::string GroupedDocument(int items, int perGroup)
     return file.string();
 }
 
+// A chain `levels` deep, one tag a line, ending in the item "bottom".
+std::string DeepDocument(int levels)
+{
+    const std::filesystem::path file = Folder() / ("deep-" + std::to_string(levels) + ".xml");
+    if (!std::filesystem::exists(file)) {
+        std::ofstream out(file, std::ios::binary);
+        for (int i = 1; i < levels; ++i)
+            out << "<level>\n";
+        out << "<bottom/>\n";
+        for (int i = 1; i < levels; ++i)
+            out << "</level>\n";
+    }
+    return file.string();
+}
+
+// A root with `count` children, the last one "last".
+std::string SiblingDocument(int count)
+{
+    const std::filesystem::path file = Folder() / ("siblings-" + std::to_string(count) + ".xml");
+    if (!std::filesystem::exists(file)) {
+        std::ofstream out(file, std::ios::binary);
+        out << "<plant>\n";
+        for (int i = 1; i < count; ++i)
+            out << "  <item/>\n";
+        out << "  <last/>\n</plant>\n";
+    }
+    return file.string();
+}
+
 std::string WideItemDocument(int parameters)
 {
     const std::filesystem::path file = Folder() / ("wide-" + std::to_string(parameters) + ".xml");
@@ -88,6 +118,38 @@ void StartToShownTree(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
+
+// From start to the shown tree of a deep or a wide document, and the selection of its
+// last item in document order, which must come into view.
+void StartToShownAndLastItem(benchmark::State& state, const std::string& file)
+{
+    for (auto _ : state) {
+        auto window = OpenShown(file);
+        TXMLItem* last = window->XML.Root();
+        while (last->Count() > 0)
+            last = last->Items(last->Count() - 1);
+        window->SelectNode(window->FindItemNode(last));
+        QApplication::processEvents();
+        auto* tree = window->findChild<QTreeView*>(QStringLiteral("tvXML"));
+        const QString name = QString::fromStdString(last->Name());
+        const QString current = tree->currentIndex().data().toString();
+        const QRect row = tree->visualRect(tree->currentIndex());
+        const bool shown = current == name && row.bottom() >= 0 && row.top() < tree->viewport()->height() && row.left() < tree->viewport()->width();
+        state.PauseTiming();
+        window->close();
+        window.reset();
+        state.ResumeTiming();
+        if (!shown) {
+            state.SkipWithError(("the last item is not shown, the current node is \"" + current.toStdString() + "\"").c_str());
+            break;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void StartToShownDeepTree(benchmark::State& state) { StartToShownAndLastItem(state, DeepDocument(static_cast<int>(state.range(0)))); }
+
+void StartToShownSiblings(benchmark::State& state) { StartToShownAndLastItem(state, SiblingDocument(static_cast<int>(state.range(0)))); }
 
 void RebuildAfterItemChange(benchmark::State& state)
 {
@@ -139,6 +201,8 @@ void PlayModeTick(benchmark::State& state)
 
 BENCHMARK(PlayModeTick)->Arg(240000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(StartToShownTree)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(StartToShownDeepTree)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(StartToShownSiblings)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(RebuildAfterItemChange)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(FillParamListWide)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollBar>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
@@ -543,6 +544,7 @@ void TfrmXMLDialog::RebuildTree(TXMLItem* keep)
     if (!keep)
         keep = FTreeModel->ItemOf(tvXML->currentIndex());
     FTreeModel->Rebuild(XML.Root());
+    FitTreeColumn();
     // The diagram is not told when items are destroyed: a selection that went with them
     // is dropped at once.
     if (Vis->SelectedItem() && !FindItemNode(Vis->SelectedItem()).isValid()) {
@@ -560,9 +562,28 @@ void TfrmXMLDialog::RebuildTree(TXMLItem* keep)
 void TfrmXMLDialog::SelectNode(const QModelIndex& node)
 {
     tvXML->setCurrentIndex(node);
-    // As a tree view does on selecting: the node's parents open and it scrolls into view.
-    if (node.isValid())
-        tvXML->scrollTo(node);
+    // As a tree view does on selecting: the node's parents open and it scrolls into view,
+    // across too, so that a deep node's text shows.
+    if (!node.isValid())
+        return;
+    tvXML->scrollTo(node);
+    const QRect row = tvXML->visualRect(node);
+    if (row.left() < 0 || row.left() >= tvXML->viewport()->width())
+        tvXML->horizontalScrollBar()->setValue(tvXML->horizontalScrollBar()->value() + row.left() - tvXML->indentation());
+}
+
+void TfrmXMLDialog::FitTreeColumn()
+{
+    // Measured on the longest text of each depth, which stands for the widest there.
+    const QFontMetrics metrics(tvXML->font());
+    int width = 0;
+    for (const QModelIndex& node : FTreeModel->LongestNodes()) {
+        int depth = 1;
+        for (QModelIndex parent = node.parent(); parent.isValid(); parent = parent.parent())
+            ++depth;
+        width = std::max(width, depth * tvXML->indentation() + metrics.horizontalAdvance(node.data().toString()) + 4 * metrics.averageCharWidth());
+    }
+    tvXML->header()->setMinimumSectionSize(width);
 }
 
 void TfrmXMLDialog::ExpandAll()
@@ -706,9 +727,10 @@ void TfrmXMLDialog::tvXMLChange()
         FCurrentItem = FTreeModel->ItemOf(node);
         if (ViewerShowing())
             VisSelectItem(FCurrentItem);
+        // The items' own parents: deep nodes stand under an ancestor, not their parent.
         std::vector<const TXMLItem*> chain;
-        for (QModelIndex at = node; at.isValid(); at = at.parent())
-            chain.push_back(FTreeModel->ItemOf(at));
+        for (const TXMLItem* at = FCurrentItem; at; at = at->Parent())
+            chain.push_back(at);
         for (auto it = chain.rbegin(); it != chain.rend(); ++it)
             FItemPath += (it == chain.rbegin() ? "" : ".") + (*it)->Name();
         FillParamList();

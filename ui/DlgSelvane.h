@@ -65,6 +65,9 @@ public:
     void SelectNode(const QModelIndex& node);
     // Expands every node of the tree.
     void ExpandAll();
+    // Makes the tree's column wide enough for its deepest and longest nodes, so that a
+    // narrow tree scrolls across to them.
+    void FitTreeColumn();
     // The node of `item` in the tree, invalid when it has none.
     QModelIndex FindItemNode(const TXMLItem* item) const;
     // Asks whether to save a modified document; false keeps the window open.

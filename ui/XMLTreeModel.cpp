@@ -1,5 +1,7 @@
 #include "XMLTreeModel.h"
 
+#include <utility>
+
 #include "DocumentText.h"
 #include "XMLItem.h"
 
@@ -8,16 +10,42 @@ void TXMLTreeModel::Rebuild(TXMLItem* root)
     beginResetModel();
     FNodes.clear();
     if (root) {
-        FNodes.push_back({root, -1, 0, 0});
+        FNodes.push_back({root, -1, 0, 0, 0});
         for (size_t i = 0; i < FNodes.size(); ++i) {
-            TXMLItem* item = FNodes[i].item;
+            const auto node = static_cast<std::int32_t>(i);
+            const std::int32_t depth = FNodes[i].depth;
+            if (depth > MaxNodeDepth)
+                continue;
             FNodes[i].firstChild = static_cast<std::int32_t>(FNodes.size());
+            if (depth == MaxNodeDepth) {
+                AddDescendants(node);
+                continue;
+            }
+            TXMLItem* item = FNodes[i].item;
             FNodes[i].count = item->Count();
             for (int child = 0; child < item->Count(); ++child)
-                FNodes.push_back({item->Items(child), static_cast<std::int32_t>(i), 0, 0});
+                FNodes.push_back({item->Items(child), node, 0, 0, depth + 1});
         }
     }
     endResetModel();
+}
+
+void TXMLTreeModel::AddDescendants(std::int32_t node)
+{
+    const std::size_t first = FNodes.size();
+    // The items whose children are being added, with the next child's index.
+    std::vector<std::pair<TXMLItem*, int>> open{{FNodes[node].item, 0}};
+    while (!open.empty()) {
+        auto& [item, next] = open.back();
+        if (next == item->Count()) {
+            open.pop_back();
+            continue;
+        }
+        TXMLItem* child = item->Items(next++);
+        FNodes.push_back({child, node, 0, 0, MaxNodeDepth + 1});
+        open.emplace_back(child, 0);
+    }
+    FNodes[node].count = static_cast<std::int32_t>(FNodes.size() - first);
 }
 
 QModelIndex TXMLTreeModel::IndexOfNode(std::int32_t node) const
@@ -40,14 +68,6 @@ QModelIndex TXMLTreeModel::IndexOf(const TXMLItem* item) const
         if (FNodes[node].item == item)
             return IndexOfNode(static_cast<std::int32_t>(node));
     return {};
-}
-
-QString TXMLTreeModel::PathOf(const QModelIndex& index) const
-{
-    QStringList names;
-    for (QModelIndex at = index; at.isValid(); at = parent(at))
-        names.prepend(data(at).toString());
-    return names.join(QLatin1Char('.'));
 }
 
 QModelIndex TXMLTreeModel::index(int row, int column, const QModelIndex& parent) const
@@ -108,4 +128,20 @@ QModelIndexList TXMLTreeModel::ParentNodes() const
         if (FNodes[node].count > 0)
             parents.append(IndexOfNode(static_cast<std::int32_t>(node)));
     return parents;
+}
+
+QModelIndexList TXMLTreeModel::LongestNodes() const
+{
+    std::vector<std::int32_t> longest;
+    for (size_t node = 0; node < FNodes.size(); ++node) {
+        const auto depth = static_cast<size_t>(FNodes[node].depth);
+        if (depth >= longest.size())
+            longest.resize(depth + 1, static_cast<std::int32_t>(node));
+        if (FNodes[node].item->Name().size() > FNodes[longest[depth]].item->Name().size())
+            longest[depth] = static_cast<std::int32_t>(node);
+    }
+    QModelIndexList nodes;
+    for (std::int32_t node : longest)
+        nodes.append(IndexOfNode(node));
+    return nodes;
 }

@@ -12,11 +12,19 @@ class TXMLItem;
 // The nodes are laid out breadth first, so the children of a node stand side by side
 // and every lookup is an index calculation. Rebuilt as a whole after every change;
 // Detach empties it before the items behind it may go.
+//
+// A tree view lays its rows out in time that grows with the square of their depth, so
+// the nodes stop at MaxNodeDepth: the items below a node of that depth stand as its
+// children, in document order, each under its own name. Every item keeps a node, and a
+// document a million levels deep shows at once.
 class TXMLTreeModel : public QAbstractItemModel {
     Q_OBJECT
 
 public:
     using QAbstractItemModel::QAbstractItemModel;
+
+    // The depth of the deepest nodes with children of their own; the root is at depth 0.
+    static constexpr int MaxNodeDepth = 100;
 
     // Rebuilds the nodes from `root` (none: no nodes).
     void Rebuild(TXMLItem* root);
@@ -28,8 +36,8 @@ public:
     QModelIndex IndexOf(const TXMLItem* item) const;
     // Every node that has children, parents before their children.
     QModelIndexList ParentNodes() const;
-    // The node's text and its ancestors' top-level node first, joined by ".".
-    QString PathOf(const QModelIndex& index) const;
+    // For each depth that has nodes, the node with the longest text there.
+    QModelIndexList LongestNodes() const;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -50,7 +58,11 @@ private:
         std::int32_t parent;     // -1 for the top-level node
         std::int32_t firstChild; // index of the first child's node
         std::int32_t count;      // children when the nodes were built
+        std::int32_t depth;      // 0 for the top-level node
     };
+
+    // Adds the items below `node`'s in document order as its children.
+    void AddDescendants(std::int32_t node);
 
     QModelIndex IndexOfNode(std::int32_t node) const;
 

@@ -77,6 +77,54 @@ TEST_F(MainWindow, ResultFollowsTheSelectionWithFullItemNames)
     EXPECT_EQ(List()->model()->rowCount(), 0);
 }
 
+// Nodes stop at a depth of a hundred: the items below a node there stand as its children
+// in document order, so that a document of any depth shows at once, and each is picked
+// by its own full path.
+TEST_F(MainWindow, ItemsBelowAHundredLevelsStandAsChildrenOfTheirAncestorThere)
+{
+    std::string text = "<A>\n";
+    std::string path = "A";
+    std::string sidePath;
+    for (int level = 1; level <= 130; ++level) {
+        text += "<L" + std::to_string(level) + (level == 130 ? " v=\"1\"/>\n" : ">\n");
+        path += ".L" + std::to_string(level);
+        if (level == 110)
+            sidePath = path + ".side";
+    }
+    for (int level = 129; level >= 1; --level) {
+        text += "</L" + std::to_string(level) + ">\n";
+        if (level == 111)
+            text += "<side/>\n";
+    }
+    text += "</A>\n";
+    TProgramSetup setup("Software\\Velmarco\\XML");
+    setup.WriteString("Server", Folder.Write("deep.xml", text).string());
+    setup.WriteString("Item", path + ".v");
+    Open();
+
+    // The stored pick, the deepest item, is selected again and shown.
+    const QModelIndex deepest = Tree()->currentIndex();
+    EXPECT_EQ(deepest.data().toString(), QStringLiteral("L130"));
+    EXPECT_TRUE(Tree()->viewport()->rect().contains(Tree()->visualRect(deepest).topLeft()));
+    const QModelIndex cut = deepest.parent();
+    EXPECT_EQ(cut.data().toString(), QStringLiteral("L100"));
+    EXPECT_TRUE(Tree()->isExpanded(cut));
+    QStringList below;
+    for (int row = 0; row < Tree()->model()->rowCount(cut); ++row) {
+        below << Tree()->model()->index(row, 0, cut).data().toString();
+        EXPECT_EQ(Tree()->model()->rowCount(Tree()->model()->index(row, 0, cut)), 0);
+    }
+    QStringList expected;
+    for (int level = 101; level <= 130; ++level)
+        expected << QStringLiteral("L%1").arg(level);
+    expected << QStringLiteral("side");
+    EXPECT_EQ(below, expected);
+
+    Window->SelectNode(Tree()->model()->index(30, 0, cut));
+    ClickNode(Tree()->currentIndex());
+    EXPECT_EQ(Result().toStdString(), sidePath);
+}
+
 // Only the user's own pick changes the row: the focus arriving by the keyboard picks none,
 // and a click below the rows makes the list the active side without one.
 TEST_F(MainWindow, ListFocusAndClicksOutsideTheRowsPickNothing)
