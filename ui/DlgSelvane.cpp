@@ -148,8 +148,10 @@ TfrmXMLDialog::~TfrmXMLDialog()
     // Destroying the controls moves the focus and changes selections; none of that may
     // reach a handler of this window, whose parts are going.
     disconnect(qApp, nullptr, this, nullptr);
-    for (QObject* child : findChildren<QObject*>())
+    for (QObject* child : findChildren<QObject*>()) {
         disconnect(child, nullptr, this, nullptr);
+        child->removeEventFilter(this);
+    }
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(tvXML), static_cast<QAbstractItemView*>(lvxml)})
         if (view->selectionModel())
             disconnect(view->selectionModel(), nullptr, this, nullptr);
@@ -539,8 +541,10 @@ void TfrmXMLDialog::RebuildTree(TXMLItem* keep)
 {
     // Every change that may destroy items comes here, a load that failed half way too.
     FDiagramOutdated = true;
+    // The views may still show items that are gone: none of them paints while the busy
+    // text does.
+    Splitter1->setUpdatesEnabled(false);
     const std::optional<TBusyIndicator> busy = Busy(QStringLiteral("Showing ") + DocumentName() + QStringLiteral("…"));
-    tvXML->setUpdatesEnabled(false);
     if (!keep)
         keep = FTreeModel->ItemOf(tvXML->currentIndex());
     FTreeModel->Rebuild(XML.Root());
@@ -556,7 +560,7 @@ void TfrmXMLDialog::RebuildTree(TXMLItem* keep)
     if (!node.isValid())
         node = FTreeModel->index(0, 0);
     SelectNode(node);
-    tvXML->setUpdatesEnabled(true);
+    Splitter1->setUpdatesEnabled(true);
 }
 
 void TfrmXMLDialog::SelectNode(const QModelIndex& node)

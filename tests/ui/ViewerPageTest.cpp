@@ -279,6 +279,23 @@ TEST_F(ViewerPage, PressAfterARefreshHitsTheItemsReadAgain)
     EXPECT_EQ(Vis()->SelectedItem(), Item({1}));
 }
 
+TEST_F(ViewerPage, ARefreshThatDropsTheSelectedItemLeavesTheDiagramNoneOfItsOld)
+{
+    ShowViewer();
+    Press(Centre(Box(Item({1}))));
+    ASSERT_EQ(Vis()->SelectedItem(), Item({1}));
+    // Another program leaves only the document element: no item of the file read again
+    // can stand where the selected one was.
+    Folder.Write("doc.xml", "<A>\r\n</A>\r\n");
+    Command("aRefresh")->trigger();
+    EXPECT_EQ(CurrentNodeText(), QString()) << "the path names no item any more";
+    const TXMLItem* kept = Vis()->SelectedItem();
+    EXPECT_TRUE(!kept || kept == Item({}));
+    Press(Centre(Box(Item({}))));
+    EXPECT_EQ(Vis()->SelectedItem(), Item({}));
+    EXPECT_EQ(CurrentNodeText(), QStringLiteral("A"));
+}
+
 TEST_F(ViewerPage, ReloadWhileTheViewerShowsSelectsTheRootAndStaysHittable)
 {
     ShowViewer();
