@@ -541,12 +541,13 @@ void TfrmXMLDialog::RebuildTree(TXMLItem* keep)
 {
     // Every change that may destroy items comes here, a load that failed half way too.
     FDiagramOutdated = true;
-    // The views may still show items that are gone: none of them paints while the busy
-    // text does.
-    Splitter1->setUpdatesEnabled(false);
-    const std::optional<TBusyIndicator> busy = Busy(QStringLiteral("Showing ") + DocumentName() + QStringLiteral("…"));
     if (!keep)
         keep = FTreeModel->ItemOf(tvXML->currentIndex());
+    // The tree may still show items that are gone: it lets go of them before the busy
+    // text is painted, and the views paint again once they are rebuilt.
+    FTreeModel->Detach();
+    Splitter1->setUpdatesEnabled(false);
+    const std::optional<TBusyIndicator> busy = Busy(QStringLiteral("Showing ") + DocumentName() + QStringLiteral("…"));
     FTreeModel->Rebuild(XML.Root());
     FitTreeColumn();
     // The diagram is not told when items are destroyed: a selection that went with them

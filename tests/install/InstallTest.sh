@@ -3,11 +3,13 @@
 # the command-line tool on an installed example, a host program built against the
 # installed library through pkg-config, and the dialog until its window shows. With
 # --package the build's Debian package is made and its contents and dependencies checked.
-# Usage: InstallTest.sh BUILD_DIR VERSION [--package]
+# With --sanitized the build carries the sanitizers' runtime, which a plain host program
+# cannot link, so that step is left out.
+# Usage: InstallTest.sh BUILD_DIR VERSION [--package | --sanitized]
 set -euo pipefail
 build=$1
 version=$2
-package=${3:-}
+mode=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
@@ -66,7 +68,7 @@ int main(int argc, char** argv)
     return 0;
 }
 HOST
-if command -v cc > /dev/null && command -v pkg-config > /dev/null; then
+if [ "$mode" != --sanitized ] && command -v cc > /dev/null && command -v pkg-config > /dev/null; then
   flags=$(PKG_CONFIG_PATH=$(dirname "$pc") pkg-config --cflags --libs selvane_value)
   # shellcheck disable=SC2086
   cc -std=c11 -o "$work/host" "$work/host.c" $flags || fail "a host program does not build against the library"
@@ -95,7 +97,7 @@ else
     [ $? -eq 124 ] || fail "the installed dialog failed"
 fi
 
-if [ "$package" = --package ] && command -v dpkg-shlibdeps > /dev/null; then
+if [ "$mode" = --package ] && command -v dpkg-shlibdeps > /dev/null; then
   (cd "$build" && cpack -G DEB -B "$work/package" > "$work/cpack.log") || { cat "$work/cpack.log" >&2; fail "cpack"; }
   deb=$(find "$work/package" -maxdepth 1 -name 'selvane_*.deb')
   [ -n "$deb" ] || fail "no Debian package"
