@@ -34,7 +34,14 @@ QString Capped(const QString& text)
     constexpr qsizetype Most = 1000;
     if (text.size() <= Most)
         return text;
-    return text.left(Most / 2) + QChar(0x2026) + text.right(Most / 2 - 1);
+    // A character of two UTF-16 units is kept whole or left out whole.
+    qsizetype head = Most / 2;
+    qsizetype tail = Most / 2 - 1;
+    if (text[head - 1].isHighSurrogate())
+        --head;
+    if (text[text.size() - tail].isLowSurrogate())
+        --tail;
+    return text.left(head) + QChar(0x2026) + text.right(tail);
 }
 
 // A lone carriage return breaks the line as a line feed does; the label breaks only at

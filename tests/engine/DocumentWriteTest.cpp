@@ -260,4 +260,22 @@ TEST(DocumentWrite, ReplacementIsPrivateFromTheStartAndNeverFollowsALink)
     EXPECT_EQ(TempFolder::Entries(folder.Path()), Names{"secret.xml"});
 }
 
+// A save by the superuser keeps a file of another user that user's, with its group.
+TEST(DocumentWrite, ReplacementKeepsTheTargetsOwnerAndGroup)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only the superuser may give a file away";
+    TempFolder folder;
+    WriteBytes(folder / "theirs.xml", "old");
+    ASSERT_EQ(::chown((folder / "theirs.xml").c_str(), 4321, 8765), 0);
+    TECXMLParser document;
+    LoadText(document, "<r/>");
+    document.SaveToFile(folder / "theirs.xml");
+    struct stat status {};
+    ASSERT_EQ(::stat((folder / "theirs.xml").c_str(), &status), 0);
+    EXPECT_EQ(status.st_uid, 4321u);
+    EXPECT_EQ(status.st_gid, 8765u);
+    EXPECT_EQ(ReadBytes(folder / "theirs.xml"), SaveText(document));
+}
+
 } // namespace

@@ -162,6 +162,22 @@ TEST_F(MainWindow, LoadTakesATypedNameOfAMissingFile)
     EXPECT_EQ(error.Text(), QStringLiteral("Cannot find file :") + missing + QStringLiteral("\nNo such file or directory"));
 }
 
+TEST_F(MainWindow, StyleSheetTakesATypedNameOfAMissingFile)
+{
+    // A file without a style-sheet line of its own, which would replace the one chosen.
+    Open({QString::fromStdString(Folder.Write("plain.xml", "<A>\r\n  <B/>\r\n</A>\r\n").string())});
+    const QString missing = QString::fromStdString((Folder.Path() / "typed.xsl").string());
+    TModalAnswer open(TDialogNamed{QStringLiteral("OpenDialog2")}, [&](QWidget* dialog) {
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(missing);
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    Command("aStyleSheet")->trigger();
+    ASSERT_TRUE(open.Answered());
+    EXPECT_EQ(Window->XML.StyleSheet(), missing.toStdString());
+}
+
 TEST_F(MainWindow, ResultWithoutFullItemNamesIsThePathOrTheParameter)
 {
     TProgramSetup("Software\\Velmarco\\XML").WriteBool("USEFULLITEM", false);

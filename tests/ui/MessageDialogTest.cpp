@@ -66,6 +66,18 @@ TEST_F(MessageBoxes, HugeTextIsCutInTheMiddleSoThatTheBoxPaintsAtOnce)
     EXPECT_TRUE(shown.endsWith(QStringLiteral("xxx end")));
     EXPECT_TRUE(shown.contains(QChar(0x2026)));
     EXPECT_FALSE(box.grab().isNull());
+
+    // Characters outside the basic plane are never cut in half, wherever the cut falls.
+    for (const QString& head : {QString(), QStringLiteral("x")}) {
+        const QString clef = QString::fromUtf8("\U0001D11E");
+        QString wide = head;
+        while (wide.size() < 3000)
+            wide += clef;
+        TMessageForm capped(wide, mtError, Btn(mbOK), 0);
+        const QString text = capped.findChild<QLabel*>(QStringLiteral("Message"))->text();
+        for (qsizetype i = 0; i < text.size(); ++i)
+            ASSERT_EQ(text[i].isHighSurrogate(), i + 1 < text.size() && text[i + 1].isLowSurrogate()) << i;
+    }
 }
 
 TEST_F(MessageBoxes, CarriageReturnsBreakLinesAsLineFeedsDo)
