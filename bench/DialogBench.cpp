@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -34,12 +35,21 @@ std::filesystem::path Folder()
     return folder;
 }
 
+// The document `name` in the benchmark folder, written by `write` the first time.
+std::string Document(const std::string& name, const std::function<void(std::ofstream&)>& write)
+{
+    const std::filesystem::path file = Folder() / name;
+    if (!std::filesystem::exists(file)) {
+        std::ofstream out(file, std::ios::binary);
+        write(out);
+    }
+    return file.string();
+}
+
 // A root with groups of `perGroup` items each, every item with two parameters.
 std::string GroupedDocument(int items, int perGroup)
 {
-    const std::filesystem::path file = Folder() / ("grouped-" + std::to_string(items) + ".xml");
-    if (!std::filesystem::exists(file)) {
-        std::ofstream out(file, std::ios::binary);
+    return Document("grouped-" + std::to_string(items) + ".xml", [&](std::ofstream& out) {
         out << "<?xml version=\"1.0\" encoding=\"ISO8859-1\" ?>\r\n<plant>\r\n";
         for (int group = 0; group * perGroup < items; ++group) {
             out << "  <group" << group << " kind=\"line\">\r\n";
@@ -48,50 +58,40 @@ std::string GroupedDocument(int items, int perGroup)
             out << "  </group" << group << ">\r\n";
         }
         out << "</plant>\r\n";
-    }
-    return file.string();
+    });
 }
 
 // A chain `levels` deep, one tag a line, ending in the item "bottom".
 std::string DeepDocument(int levels)
 {
-    const std::filesystem::path file = Folder() / ("deep-" + std::to_string(levels) + ".xml");
-    if (!std::filesystem::exists(file)) {
-        std::ofstream out(file, std::ios::binary);
+    return Document("deep-" + std::to_string(levels) + ".xml", [&](std::ofstream& out) {
         for (int i = 1; i < levels; ++i)
             out << "<level>\n";
         out << "<bottom/>\n";
         for (int i = 1; i < levels; ++i)
             out << "</level>\n";
-    }
-    return file.string();
+    });
 }
 
 // A root with `count` children, the last one "last".
 std::string SiblingDocument(int count)
 {
-    const std::filesystem::path file = Folder() / ("siblings-" + std::to_string(count) + ".xml");
-    if (!std::filesystem::exists(file)) {
-        std::ofstream out(file, std::ios::binary);
+    return Document("siblings-" + std::to_string(count) + ".xml", [&](std::ofstream& out) {
         out << "<plant>\n";
         for (int i = 1; i < count; ++i)
             out << "  <item/>\n";
         out << "  <last/>\n</plant>\n";
-    }
-    return file.string();
+    });
 }
 
 std::string WideItemDocument(int parameters)
 {
-    const std::filesystem::path file = Folder() / ("wide-" + std::to_string(parameters) + ".xml");
-    if (!std::filesystem::exists(file)) {
-        std::ofstream out(file, std::ios::binary);
+    return Document("wide-" + std::to_string(parameters) + ".xml", [&](std::ofstream& out) {
         out << "<plant>\r\n  <wide";
         for (int i = 0; i < parameters; ++i)
             out << (i % 50 == 0 ? "\r\n    " : " ") << "p" << i << "=\"" << i * 7 << "\"";
         out << "/>\r\n</plant>\r\n";
-    }
-    return file.string();
+    });
 }
 
 // Opens the dialog on a file and returns once its tree is shown.

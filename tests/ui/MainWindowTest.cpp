@@ -19,6 +19,17 @@
 
 namespace {
 
+// Types `file` into the name field of the file dialog `dialog` and confirms it.
+TModalAnswer TypedFileName(const char* dialog, const QString& file)
+{
+    return TModalAnswer(TDialogNamed{QString::fromUtf8(dialog)}, [file](QWidget* shown) {
+        auto* name = shown->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(file);
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+}
+
 TEST_F(MainWindow, CommandLineFileIsLoadedAndStoredItemDropped)
 {
     TProgramSetup setup("Software\\Velmarco\\XML");
@@ -149,12 +160,7 @@ TEST_F(MainWindow, LoadTakesATypedNameOfAMissingFile)
 {
     Open({FileName});
     const QString missing = QString::fromStdString((Folder.Path() / "typed.xml").string());
-    TModalAnswer open(TDialogNamed{QStringLiteral("OpenDialog1")}, [&](QWidget* dialog) {
-        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        ASSERT_NE(name, nullptr);
-        name->setText(missing);
-        QTest::keyClick(name, Qt::Key_Return);
-    });
+    TModalAnswer open = TypedFileName("OpenDialog1", missing);
     TModalAnswer error(QStringLiteral("OK"));
     Command("aLoad")->trigger();
     ASSERT_TRUE(open.Answered());
@@ -167,12 +173,7 @@ TEST_F(MainWindow, StyleSheetTakesATypedNameOfAMissingFile)
     // A file without a style-sheet line of its own, which would replace the one chosen.
     Open({QString::fromStdString(Folder.Write("plain.xml", "<A>\r\n  <B/>\r\n</A>\r\n").string())});
     const QString missing = QString::fromStdString((Folder.Path() / "typed.xsl").string());
-    TModalAnswer open(TDialogNamed{QStringLiteral("OpenDialog2")}, [&](QWidget* dialog) {
-        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        ASSERT_NE(name, nullptr);
-        name->setText(missing);
-        QTest::keyClick(name, Qt::Key_Return);
-    });
+    TModalAnswer open = TypedFileName("OpenDialog2", missing);
     Command("aStyleSheet")->trigger();
     ASSERT_TRUE(open.Answered());
     EXPECT_EQ(Window->XML.StyleSheet(), missing.toStdString());
