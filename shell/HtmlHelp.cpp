@@ -1,8 +1,10 @@
 #include "HtmlHelp.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QPointer>
 #include <QWidget>
+#include <QWindow>
 
 #include "HelpViewer.h"
 
@@ -24,6 +26,12 @@ THelpViewer* ViewerFor(const QString& collection, QWidget* owner)
         if (owner)
             viewer->move(owner->window()->geometry().center() - viewer->rect().center());
     }
+    // A modal dialog of the program blocks every other window but its own children: the
+    // viewer, opened from such a dialog's Help button, stands by it as its child window
+    // so that it can be read and used while the dialog is open.
+    viewer->winId();
+    const QWidget* modal = QApplication::activeModalWidget();
+    viewer->windowHandle()->setTransientParent(modal && modal != viewer ? modal->window()->windowHandle() : nullptr);
     viewer->show();
     viewer->raise();
     viewer->activateWindow();

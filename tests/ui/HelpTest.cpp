@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBrowser>
@@ -192,6 +193,15 @@ TEST_F(Help, TheHelpButtonOfAMessageBoxAsksForTheBoxsContext)
         TModalAnswer answer(TDialogNamed{QStringLiteral("TMessageForm")}, [&](QWidget* box) {
             box->findChild<QAbstractButton*>(QStringLiteral("Help"))->click();
             shown = ShownPage();
+            // The viewer takes the user's input while the box is open.
+            if (THelpViewer* viewer = Viewer()) {
+                auto* tabs = viewer->findChild<QTabWidget*>(QStringLiteral("Navigation"));
+                const int other = tabs->currentIndex() == 1 ? 0 : 1;
+                // Through the viewer's window, where the platform's input arrives.
+                const QPoint at = tabs->tabBar()->mapTo(viewer, tabs->tabBar()->tabRect(other).center());
+                QTest::mouseClick(viewer->windowHandle(), Qt::LeftButton, {}, at);
+                EXPECT_EQ(tabs->currentIndex(), other);
+            }
             // The box stays open until a button that closes it is pressed.
             EXPECT_TRUE(box->isVisible());
             box->findChild<QAbstractButton*>(QStringLiteral("OK"))->click();
