@@ -22,6 +22,7 @@
 #include "ActionList.h"
 #include "ComponentSettings.h"
 #include "DlgSelvane.h"
+#include "DlgXMLSetup.h"
 #include "GuiTest.h"
 #include "StyleForm.h"
 #include "Translations.h"
@@ -217,6 +218,18 @@ TEST_F(Translation, MenuEntriesOfTheMainWindowFollowTheirCommands)
     ASSERT_TRUE(menu);
     EXPECT_EQ(menu->actions().constLast()->text(), QStringLiteral("Filtre"));
     EXPECT_EQ(menu->actions().constLast()->statusTip(), QStringLiteral("Filtre la liste"));
+}
+
+TEST_F(Translation, TheSetupDialogIsTranslatedFromItsDesignTexts)
+{
+    Load({{"forms.txt_e", "XML Setup=R\xe9glages XML\nGeneral Settings=G\xe9n\xe9ral\nHandle line feed as string=Fins de ligne\n"
+                          "Register File Formats...=Formats de fichier...\n"}});
+    TfrmXMLPluginSetup dialog;
+    EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("Réglages XML"));
+    EXPECT_EQ(dialog.GroupBox2->title(), QString::fromUtf8("Général"));
+    EXPECT_EQ(dialog.cbctrasstring->text(), QStringLiteral("Fins de ligne"));
+    EXPECT_EQ(dialog.bregisterfileformats->text(), QStringLiteral("Formats de fichier..."));
+    EXPECT_EQ(dialog.cbaskchange->text(), QStringLiteral("Ask before change a value"));
 }
 
 TEST_F(Translation, TheAboutBoxIsTranslatedBeforeItReadsTheVersionRecord)
