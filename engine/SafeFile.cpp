@@ -46,6 +46,30 @@ int OpenRegularFile(const fs::path& name, std::string& reason)
     return handle;
 }
 
+bool ReadRegularFile(const fs::path& name, std::string& text, std::string& reason)
+{
+    const int handle = OpenRegularFile(name, reason);
+    if (handle < 0)
+        return false;
+    text.clear();
+    char buffer[16384];
+    for (;;) {
+        const ssize_t count = read(handle, buffer, sizeof buffer);
+        if (count > 0) {
+            text.append(buffer, static_cast<std::size_t>(count));
+        } else if (count == 0) {
+            close(handle);
+            return true;
+        } else if (errno != EINTR) {
+            const int error = errno;
+            reason = std::generic_category().message(error);
+            close(handle);
+            errno = error;
+            return false;
+        }
+    }
+}
+
 TFileReadBuffer::~TFileReadBuffer() { close(FHandle); }
 
 TFileReadBuffer::int_type TFileReadBuffer::underflow()
@@ -195,4 +219,10 @@ bool TAtomicFile::Commit()
         close(directory);
     }
     return true;
+}
+
+bool ReplaceFile(const fs::path& target, std::string_view text)
+{
+    TAtomicFile file;
+    return file.Open(target) && file.Write(text) && file.Sync() && file.Commit();
 }

@@ -17,6 +17,10 @@ std::filesystem::path ResolveLinks(const std::filesystem::path& name);
 // `reason` ("Not a regular file", errno EINVAL, or the system's reason) for anything else.
 int OpenRegularFile(const std::filesystem::path& name, std::string& reason);
 
+// Reads the whole of a regular file into `text`: false with `reason` and errno set when it
+// cannot be opened (ENOENT: it does not exist) or read.
+bool ReadRegularFile(const std::filesystem::path& name, std::string& text, std::string& reason);
+
 // A seekable input stream buffer over a file handle it owns.
 class TFileReadBuffer : public std::streambuf {
 public:
@@ -67,3 +71,7 @@ private:
     std::filesystem::path FTemporary;
     int FHandle = -1;
 };
+
+// Replaces `target` with `text` through a TAtomicFile; false with errno set on failure,
+// the target then as it was.
+bool ReplaceFile(const std::filesystem::path& target, std::string_view text);

@@ -70,24 +70,14 @@ public:
 // The hive file's text; a missing file is an empty hive.
 std::string ReadHiveText(const std::string& fileName)
 {
+    std::string text;
     std::string reason;
-    const TFileHandle file(OpenRegularFile(fileName, reason));
-    if (file.Fd < 0) {
+    if (!ReadRegularFile(fileName, text, reason)) {
         if (errno == ENOENT)
             return {};
         throw ERegistryException("Cannot read registry file \"" + fileName + "\": " + reason);
     }
-    std::string text;
-    char buffer[16384];
-    for (;;) {
-        const ssize_t count = read(file.Fd, buffer, sizeof buffer);
-        if (count > 0)
-            text.append(buffer, static_cast<std::size_t>(count));
-        else if (count == 0)
-            return text;
-        else if (errno != EINTR)
-            throw FileError("Cannot read registry file", fileName, errno);
-    }
+    return text;
 }
 
 THiveFile LoadHive(const std::string& rootName, const std::string& fileName)
@@ -133,8 +123,7 @@ void UpdateHive(const std::string& rootName, const std::string& fileName, const 
     if (!change(hive))
         return;
 
-    TAtomicFile file;
-    if (!file.Open(target) || !file.Write(hive.Text()) || !file.Sync() || !file.Commit())
+    if (!ReplaceFile(target, hive.Text()))
         throw FileError("Cannot write registry file", fileName, errno);
 }
 

@@ -200,17 +200,13 @@ struct TChange {
 // replaced, and is refused here before any file changes.
 std::optional<QByteArray> ReadFile(const QString& path)
 {
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
-        return std::nullopt;
+    std::string text;
     std::string reason;
-    const int handle = OpenRegularFile(path.toStdString(), reason);
-    if (handle < 0)
-        throw WriteFailure(path, errno);
-    QFile file;
-    if (!file.open(handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-        throw WriteFailure(path, EIO);
-    return file.readAll();
+    if (ReadRegularFile(path.toStdString(), text, reason))
+        return QByteArray::fromStdString(text);
+    if (errno == ENOENT)
+        return std::nullopt;
+    throw WriteFailure(path, errno);
 }
 
 bool Apply(const QString& path, const std::optional<QByteArray>& text)
@@ -223,9 +219,7 @@ bool Apply(const QString& path, const std::optional<QByteArray>& text)
         errno = EACCES;
         return false;
     }
-    TAtomicFile file;
-    return file.Open(path.toStdString()) && file.Write(std::string_view(text->constData(), static_cast<std::size_t>(text->size()))) &&
-           file.Sync() && file.Commit();
+    return ReplaceFile(path.toStdString(), std::string_view(text->constData(), static_cast<std::size_t>(text->size())));
 }
 
 // Writes every change or, when one fails, puts back those written before and throws.
