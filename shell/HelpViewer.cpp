@@ -1,17 +1,25 @@
 #include "HelpViewer.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHelpContentModel>
 #include <QHelpContentWidget>
 #include <QHelpEngine>
+#include <QHelpEngineCore>
 #include <QHelpIndexWidget>
 #include <QHelpLink>
 #include <QHelpSearchEngine>
 #include <QHelpSearchQueryWidget>
 #include <QHelpSearchResultWidget>
 #include <QLineEdit>
+#include <QSaveFile>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -36,6 +44,84 @@ private:
     QHelpEngine* FEngine;
 };
 
+// What identifies one state of an installed collection: its files, their sizes and times.
+QByteArray CollectionStamp(const QString& collection, const QStringList& documentations)
+{
+    QByteArray stamp;
+    for (const QString& file : QStringList{collection} + documentations) {
+        const QFileInfo info(file);
+        stamp += info.absoluteFilePath().toUtf8() + '\t' + QByteArray::number(info.size()) + '\t' +
+                 QByteArray::number(info.lastModified().toMSecsSinceEpoch()) + '\n';
+    }
+    return stamp;
+}
+
+// Copies `source` to `target` under a name of its own first, so that another instance of
+// the program never opens a half-written file.
+bool CopyWhole(const QString& source, const QString& target)
+{
+    const QString partial = target + QStringLiteral(".%1.part").arg(QCoreApplication::applicationPid());
+    QFile::remove(partial);
+    if (!QDir().mkpath(QFileInfo(target).absolutePath()) || !QFile::copy(source, partial)) {
+        QFile::remove(partial);
+        return false;
+    }
+    QFile::remove(target);
+    if (!QFile::rename(partial, target)) {
+        QFile::remove(partial);
+        return QFileInfo(target).isFile();
+    }
+    return true;
+}
+
+// The collection the viewer works on. The help engine keeps its search index beside its
+// collection, and an installed program's folder is not the user's to write: the viewer
+// works on a copy in the user's cache, with the documentation files that lie in the
+// collection's folder at the same places, made again whenever the installed files change.
+// Where no copy can be made, the collection itself serves, without a search index.
+QString WorkingCollection(const QString& collection)
+{
+    const QFileInfo source(collection);
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    if (!source.isFile() || cache.isEmpty())
+        return collection;
+    const QString path = source.absoluteFilePath();
+    const QString folder = cache + QStringLiteral("/help/") +
+                           QString::fromLatin1(QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha1).toHex().left(16));
+    const QString copy = folder + QLatin1Char('/') + source.fileName();
+
+    QStringList documentations;
+    {
+        QHelpEngineCore installed(path);
+        installed.setReadOnly(true);
+        if (!installed.setupData())
+            return collection;
+        for (const QString& name : installed.registeredDocumentations())
+            documentations += QFileInfo(installed.documentationFileName(name)).absoluteFilePath();
+    }
+    const QByteArray stamp = CollectionStamp(path, documentations);
+    QFile stampFile(copy + QStringLiteral(".stamp"));
+    if (QFileInfo(copy).isFile() && stampFile.open(QIODevice::ReadOnly) && stampFile.readAll() == stamp)
+        return copy;
+    stampFile.close();
+    // A new copy gets a new search index; the old one lists the old pages.
+    QDir(folder + QStringLiteral("/.") + source.completeBaseName()).removeRecursively();
+    const QDir from = source.absoluteDir();
+    for (const QString& documentation : documentations) {
+        const QString relative = from.relativeFilePath(documentation);
+        if (!relative.startsWith(QStringLiteral("../")) && !CopyWhole(documentation, folder + QLatin1Char('/') + relative))
+            return collection;
+    }
+    if (!CopyWhole(path, copy))
+        return collection;
+    QSaveFile stampWriter(stampFile.fileName());
+    if (stampWriter.open(QIODevice::WriteOnly)) {
+        stampWriter.write(stamp);
+        stampWriter.commit();
+    }
+    return copy;
+}
+
 } // namespace
 
 THelpViewer::THelpViewer(const QString& collection) : FCollection(collection)
@@ -47,7 +133,7 @@ THelpViewer::THelpViewer(const QString& collection) : FCollection(collection)
     setWindowTitle(QFileInfo(collection).completeBaseName() + QStringLiteral(" Help"));
     resize(900, 640);
 
-    FEngine = new QHelpEngine(collection, this);
+    FEngine = new QHelpEngine(WorkingCollection(collection), this);
     // The collection is the program's own and is never changed at run time.
     FEngine->setReadOnly(true);
     FOpened = QFileInfo(collection).isFile() && FEngine->setupData();

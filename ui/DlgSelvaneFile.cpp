@@ -16,10 +16,10 @@ namespace {
 const QString F1 = QStringLiteral("XML Files|*.xml|All Files|*.*");
 const QString F2 = QStringLiteral("XML Files|*.xml|XSL Files|*.xsl");
 
-// A file dialog of the program, started in the examples folder; empty when cancelled.
-QString ChooseFile(QWidget* parent, const char* name, const QString& filter, QFileDialog::AcceptMode mode)
+// A file dialog of the program, started where `document` suggests; empty when cancelled.
+QString ChooseFile(QWidget* parent, const char* name, const QString& filter, QFileDialog::AcceptMode mode, const QString& document)
 {
-    QFileDialog dialog(parent, QString(), ExamplesFolder(), FileDialogFilter(filter));
+    QFileDialog dialog(parent, QString(), FileDialogFolder(document), FileDialogFilter(filter));
     dialog.setObjectName(QString::fromUtf8(name));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(mode);
@@ -87,7 +87,7 @@ void TfrmXMLDialog::aLoadExecute()
 {
     if (!QuerySave())
         return;
-    const QString chosen = ChooseFile(this, "OpenDialog1", F1, QFileDialog::AcceptOpen);
+    const QString chosen = ChooseFile(this, "OpenDialog1", F1, QFileDialog::AcceptOpen, FSource);
     if (chosen.isEmpty())
         return;
     FSource = chosen;
@@ -108,7 +108,7 @@ void TfrmXMLDialog::asaveExecute()
 
 void TfrmXMLDialog::aSaveAsExecute()
 {
-    const QString chosen = ChooseFile(this, "SaveDialog1", F2, QFileDialog::AcceptSave);
+    const QString chosen = ChooseFile(this, "SaveDialog1", F2, QFileDialog::AcceptSave, FSource);
     if (chosen.isEmpty())
         return;
     FFileName = chosen;
@@ -121,7 +121,7 @@ void TfrmXMLDialog::aStyleSheetExecute()
 {
     if (!QuerySave())
         return;
-    const QString chosen = ChooseFile(this, "OpenDialog2", F1, QFileDialog::AcceptOpen);
+    const QString chosen = ChooseFile(this, "OpenDialog2", F1, QFileDialog::AcceptOpen, FSource);
     if (chosen.isEmpty())
         return;
     std::string styleSheet;

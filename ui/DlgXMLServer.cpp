@@ -4,15 +4,16 @@
 #include <QButtonGroup>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QToolButton>
 
 #include "DocumentText.h"
 #include "MessageForm.h"
-#include "ProgramData.h"
 #include "SelvaneApplication.h"
 #include "UKvXmlRpc.h"
 
@@ -28,7 +29,17 @@ void ShowExample(const QString& heading, const std::string& xml)
 
 } // namespace
 
-QString ExamplesFolder() { return ProgramDataFolder(QStringLiteral("Projects")) + QStringLiteral("Projects/"); }
+QString FileDialogFolder(const QString& document)
+{
+    const QFileInfo beside(QCoreApplication::applicationDirPath() + QStringLiteral("/Projects"));
+    if (beside.isDir() && beside.isWritable())
+        return beside.absoluteFilePath() + QLatin1Char('/');
+    if (!document.isEmpty())
+        if (const QFileInfo folder(QFileInfo(document).absolutePath()); folder.isDir())
+            return folder.absoluteFilePath() + QLatin1Char('/');
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return (QFileInfo(documents).isDir() ? documents : QDir::homePath()) + QLatin1Char('/');
+}
 
 QString FileDialogFilter(const QString& pairs)
 {
@@ -147,7 +158,7 @@ void TDlgXMLServerList::showEvent(QShowEvent* event)
 
 void TDlgXMLServerList::FormShow()
 {
-    fexmlfile->SetInitialDir(ExamplesFolder());
+    fexmlfile->SetInitialDir(FileDialogFolder(FSource));
     rbusefile->setChecked(true);
     fexmlfile->SetText(FSource);
     UpdateControls();

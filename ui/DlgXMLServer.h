@@ -71,7 +71,9 @@ private:
 // Shows the dialog with `CurrentSource`; the source confirmed with OK, or `CurrentSource`.
 QString SelectXmlSource(const QString& CurrentSource, QWidget* parent = nullptr);
 
-// The folder of the running executable followed by "Projects/".
-QString ExamplesFolder();
+// The first folder of the file dialogs, with a final "/": "Projects/" beside the running
+// executable where the user can write it, as in a build tree; else, for an installed
+// program, the folder of `document` when one is named, else the user's documents folder.
+QString FileDialogFolder(const QString& document);
 // A filter of "description|pattern|..." pairs as the file dialogs take it.
 QString FileDialogFilter(const QString& pairs);

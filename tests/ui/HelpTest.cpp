@@ -1,9 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
 #include <QAction>
 #include <QComboBox>
+#include <QHelpSearchEngine>
 #include <QLineEdit>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -233,4 +242,43 @@ TEST_F(Help, AboutAndHelpCommandsOpenTheirWindows)
     Command("ahelp")->trigger();
     EXPECT_TRUE(WaitFor([] { return ShownPage() == QStringLiteral("index.html"); }));
     EXPECT_EQ(NavigationTab(), 0);
+}
+
+// An installed collection lies in a folder its user cannot write. The search still finds
+// pages, and the folder is left as it was: the index goes into the user's cache. Run once
+// more by ctest without the right to write there, even as the superuser.
+TEST_F(Help, SearchFindsPagesWithoutWritingBesideTheCollection)
+{
+    const std::filesystem::path installed = Folder.Path() / "share";
+    std::filesystem::create_directory(installed);
+    for (const char* file : {"Selvane.qhc", "Selvane.qch"})
+        std::filesystem::copy_file(QApplication::applicationDirPath().toStdString() + "/" + file, installed / file);
+    std::filesystem::permissions(installed, std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                                                std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
+    if (qEnvironmentVariableIsSet("SELVANE_EXPECT_READONLY")) {
+        ASSERT_NE(::access(installed.c_str(), W_OK), 0) << "the folder can be written: the case proves nothing";
+    }
+
+    {
+        THelpViewer viewer(QString::fromStdString((installed / "Selvane.qhc").string()));
+        viewer.show();
+        auto* search = viewer.findChild<QHelpSearchEngine*>();
+        ASSERT_TRUE(search);
+        QSignalSpy indexed(search, &QHelpSearchEngine::indexingFinished);
+        viewer.findChild<QTabWidget*>(QStringLiteral("Navigation"))->setCurrentIndex(2);
+        ASSERT_TRUE(indexed.wait(30000));
+        QSignalSpy searched(search, &QHelpSearchEngine::searchingFinished);
+        auto* query = viewer.findChild<QWidget*>(QStringLiteral("SearchQuery"))->findChild<QLineEdit*>();
+        QTest::keyClicks(query, QStringLiteral("filter"));
+        QTest::keyClick(query, Qt::Key_Return);
+        ASSERT_TRUE(searched.wait(10000));
+        EXPECT_GT(search->searchResultCount(), 0);
+    }
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(installed))
+        files.push_back(entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"Selvane.qch", "Selvane.qhc"}));
+    std::filesystem::permissions(installed, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
 }

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QComboBox>
 #include <QCursor>
@@ -13,6 +14,7 @@
 #include <QTreeView>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "MainWindowFixture.h"
@@ -515,3 +517,31 @@ TEST_F(MainWindow, DialogHandsTheResultOverAfterOk)
 }
 
 } // namespace
+
+// Without a "Projects" folder beside the program, as in an installation, whose data folder
+// is not the user's to write, the file dialogs start in the open document's folder, and
+// without a document in the user's documents folder.
+TEST_F(MainWindow, FileDialogsOfAnInstalledProgramStartWhereTheUserCanWrite)
+{
+    ASSERT_FALSE(QFileInfo::exists(QApplication::applicationDirPath() + QStringLiteral("/Projects")));
+    const std::filesystem::path home = Folder.Path() / "home";
+    std::filesystem::create_directories(home / "Documents");
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", home.string().c_str());
+    Open({FileName});
+    const auto folderOf = [this](const char* dialogName, const char* command) {
+        QString shown;
+        TModalAnswer answer(TDialogNamed{QString::fromUtf8(dialogName)}, [&](QWidget* dialog) {
+            shown = qobject_cast<QFileDialog*>(dialog)->directory().absolutePath();
+            static_cast<QDialog*>(dialog)->reject();
+        });
+        Command(command)->trigger();
+        EXPECT_TRUE(answer.Answered()) << dialogName;
+        return shown;
+    };
+    EXPECT_EQ(folderOf("SaveDialog1", "aSaveAs"), QString::fromStdString(Folder.Path().string()));
+    EXPECT_EQ(folderOf("OpenDialog1", "aLoad"), QString::fromStdString(Folder.Path().string()));
+    Command("aNewFile")->trigger();
+    EXPECT_EQ(folderOf("OpenDialog1", "aLoad"), QString::fromStdString((home / "Documents").string()));
+    qputenv("HOME", oldHome);
+}

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# The dialog's command line, as desktop programs on Linux take theirs: no display and an
+# unknown option are refused with a message and status 2; "--" ends the options.
+# Usage: CommandLineTest.sh PROGRAM EXAMPLE
+set -uo pipefail
+program=$1
+example=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export SELVANE_HIVE_DIR=$work/hive
+fail() { echo "command line test: $*" >&2; exit 1; }
+
+# Without any display the program says so instead of aborting inside Qt.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" "$example" > "$work/out" 2> "$work/err"
+status=$?
+[ $status -eq 2 ] || fail "without a display: status $status, not 2"
+grep -q '^selvane: no display' "$work/err" || fail "without a display: no message: $(cat "$work/err")"
+[ ! -s "$work/out" ] || fail "without a display: something on standard output"
+
+# An unknown option is not taken as a file name, wherever it stands before "--".
+for arguments in "--title=Pick" "-x" "--title=Pick $example" "$example --verbose"; do
+  # shellcheck disable=SC2086
+  QT_QPA_PLATFORM=offscreen timeout 20 "$program" $arguments > "$work/out" 2> "$work/err"
+  status=$?
+  [ $status -eq 2 ] || fail "selvane $arguments: status $status, not 2"
+  grep -q '^selvane: unknown option -' "$work/err" || fail "selvane $arguments: no message: $(cat "$work/err")"
+  grep -q '^Usage: selvane' "$work/err" || fail "selvane $arguments: no usage on standard error"
+  [ ! -s "$work/out" ] || fail "selvane $arguments: something on standard output"
+done
+
+# After "--" a file whose name starts with "-" opens; so does a file after Qt's own options.
+cp "$example" "$work/-x.xml"
+cd "$work" || exit 1
+for arguments in "-- -x.xml" "-style fusion -- -x.xml"; do
+  if command -v xvfb-run > /dev/null && command -v xdotool > /dev/null; then
+    # shellcheck disable=SC2016,SC2086
+    xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+      "$0" "$@" > /dev/null 2>&1 &
+      program=$!
+      shown=1
+      for _ in $(seq 1 100); do
+        if xdotool search --name "XML Dialog : -x.xml" > /dev/null 2>&1; then shown=0; break; fi
+        kill -0 $program 2> /dev/null || break
+        sleep 0.2
+      done
+      kill $program 2> /dev/null
+      wait $program 2> /dev/null
+      exit $shown' "$program" $arguments || fail "selvane $arguments: the document's window does not show"
+  else
+    # shellcheck disable=SC2086
+    QT_QPA_PLATFORM=offscreen timeout 5 "$program" $arguments > /dev/null 2>&1
+    status=$?
+    [ $status -eq 124 ] || fail "selvane $arguments: status $status, where the window should stay open"
+  fi
+done
+echo "command line test: passed"
