@@ -513,12 +513,17 @@ void TECXMLParser::LoadFromFile(const std::filesystem::path& fileName)
         throw EFOpenError(FullPath(fileName), reason);
     TFileReadBuffer buffer(handle);
     std::istream file(&buffer);
+    file.exceptions(std::ios::badbit);
     try {
-        FRoot->LoadFromStream(file);
-    } catch (const EParserError&) {
-        file.clear();
-        file.seekg(0);
-        FRoot->LoadLargeFromStream(file);
+        try {
+            FRoot->LoadFromStream(file);
+        } catch (const EParserError&) {
+            file.clear();
+            file.seekg(0);
+            FRoot->LoadLargeFromStream(file);
+        }
+    } catch (const std::system_error& error) {
+        throw EFOpenError(FullPath(fileName), SystemReason(error.code().value()));
     }
 }
 

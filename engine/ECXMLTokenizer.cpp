@@ -61,6 +61,9 @@ size_t RemainingSize(std::istream& stream)
         return 0;
     stream.seekg(0, std::ios::end);
     const auto end = stream.tellg();
+    // A file that cannot seek to its end (/proc/self/mem) is still read: the failed seek
+    // must not leave the stream refusing every read.
+    stream.clear();
     stream.seekg(here);
     return end > here ? static_cast<size_t>(end - here) : 0;
 }

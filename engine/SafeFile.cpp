@@ -6,11 +6,56 @@
 #include <random>
 #include <system_error>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// A temporary file no process has written for this long, and whose maker's lock is gone,
+// was left by a save that was killed.
+constexpr time_t StaleSeconds = 10;
+
+// The name of a temporary file beside `target`: "." + its name + "." + 12 hex digits + "~".
+bool IsTemporaryName(std::string_view name, std::string_view prefix)
+{
+    if (name.size() != prefix.size() + 13 || name.substr(0, prefix.size()) != prefix || name.back() != '~')
+        return false;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end() - 1,
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+// Removes the temporary files of `target` that killed saves of this user left behind:
+// regular files of the temporary name, unchanged for a while and locked by no process.
+void RemoveStaleTemporaries(const fs::path& target)
+{
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    DIR* directory = opendir(folder.c_str());
+    if (!directory)
+        return;
+    const std::string prefix = "." + target.filename().string() + ".";
+    const time_t now = time(nullptr);
+    while (const dirent* entry = readdir(directory)) {
+        if (!IsTemporaryName(entry->d_name, prefix))
+            continue;
+        const int handle = openat(dirfd(directory), entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (handle < 0)
+            continue;
+        struct stat status;
+        if (fstat(handle, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == geteuid() &&
+            status.st_mtime + StaleSeconds < now && flock(handle, LOCK_EX | LOCK_NB) == 0)
+            unlinkat(dirfd(directory), entry->d_name, 0);
+        close(handle);
+    }
+    closedir(directory);
+}
+
+} // namespace
 
 fs::path ResolveLinks(const fs::path& name)
 {
@@ -72,17 +117,26 @@ bool ReadRegularFile(const fs::path& name, std::string& text, std::string& reaso
 
 TFileReadBuffer::~TFileReadBuffer() { close(FHandle); }
 
-TFileReadBuffer::int_type TFileReadBuffer::underflow()
+std::streamsize TFileReadBuffer::ReadSome(char* text, std::size_t count)
 {
     for (;;) {
-        const ssize_t count = read(FHandle, FBuffer, sizeof FBuffer);
-        if (count > 0) {
-            setg(FBuffer, FBuffer, FBuffer + count);
-            return traits_type::to_int_type(FBuffer[0]);
-        }
-        if (count == 0 || errno != EINTR)
-            return traits_type::eof();
+        const ssize_t got = read(FHandle, text, count);
+        if (got >= 0)
+            return got;
+        // A failing disk or file system must not look like the end of the file, where a
+        // document without its end tags would still load.
+        if (errno != EINTR)
+            throw std::system_error(errno, std::generic_category());
     }
+}
+
+TFileReadBuffer::int_type TFileReadBuffer::underflow()
+{
+    const std::streamsize count = ReadSome(FBuffer, sizeof FBuffer);
+    if (count == 0)
+        return traits_type::eof();
+    setg(FBuffer, FBuffer, FBuffer + count);
+    return traits_type::to_int_type(FBuffer[0]);
 }
 
 std::streamsize TFileReadBuffer::xsgetn(char* text, std::streamsize count)
@@ -92,11 +146,10 @@ std::streamsize TFileReadBuffer::xsgetn(char* text, std::streamsize count)
     std::copy(gptr(), gptr() + done, text);
     gbump(static_cast<int>(done));
     while (done < count) {
-        const ssize_t got = read(FHandle, text + done, static_cast<size_t>(count - done));
-        if (got > 0)
-            done += got;
-        else if (got == 0 || errno != EINTR)
+        const std::streamsize got = ReadSome(text + done, static_cast<size_t>(count - done));
+        if (got == 0)
             break;
+        done += got;
     }
     return done;
 }
@@ -146,6 +199,7 @@ bool TAtomicFile::Open(const fs::path& target)
         return false;
     }
 
+    RemoveStaleTemporaries(FTarget);
     std::random_device seed;
     std::mt19937_64 random(seed());
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -158,6 +212,8 @@ bool TAtomicFile::Open(const fs::path& target)
         FHandle = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, exists ? 0600 : 0666);
         if (FHandle >= 0) {
             FTemporary = std::move(name);
+            // Held while the file is written: a later save sees that its maker lives.
+            flock(FHandle, LOCK_EX | LOCK_NB);
             break;
         }
         if (errno != EEXIST)

@@ -21,7 +21,9 @@ int OpenRegularFile(const std::filesystem::path& name, std::string& reason);
 // cannot be opened (ENOENT: it does not exist) or read.
 bool ReadRegularFile(const std::filesystem::path& name, std::string& text, std::string& reason);
 
-// A seekable input stream buffer over a file handle it owns.
+// A seekable input stream buffer over a file handle it owns. A failed read throws
+// std::system_error with the system's error; a stream over the buffer passes it on when
+// its exceptions include badbit.
 class TFileReadBuffer : public std::streambuf {
 public:
     explicit TFileReadBuffer(int handle) : FHandle(handle) {}
@@ -36,6 +38,8 @@ protected:
     pos_type seekpos(pos_type position, std::ios_base::openmode mode) override;
 
 private:
+    std::streamsize ReadSome(char* text, std::size_t count);
+
     int FHandle;
     char FBuffer[65536];
 };

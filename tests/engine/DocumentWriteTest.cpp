@@ -2,6 +2,8 @@
 #include <filesystem>
 #include <string>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -279,3 +281,36 @@ TEST(DocumentWrite, ReplacementKeepsTheTargetsOwnerAndGroup)
 }
 
 } // namespace
+
+// A save removes the temporary files that killed saves of the same target left behind, and
+// nothing else: not one a living save holds, not one written a moment ago, not another
+// target's, not a name of another pattern, not a folder.
+TEST(DocumentWrite, ASaveRemovesTheTemporaryFilesOfKilledSaves)
+{
+    TempFolder folder;
+    WriteBytes(folder / "doc.xml", "<r/>");
+    const auto age = [&](const char* name) {
+        const struct timespec times[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, (folder / name).c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << name;
+    };
+    const char* killed = ".doc.xml.0123456789ab~";
+    const char* held = ".doc.xml.00000000beef~";
+    const char* recent = ".doc.xml.abcdefabcdef~";
+    const char* other = ".other.xml.0123456789ab~";
+    const char* unlike = ".doc.xml.0123456789AB~";
+    const char* folderNamed = ".doc.xml.fedcba987654~";
+    for (const char* name : {killed, held, recent, other, unlike})
+        WriteBytes(folder / name, "half a document");
+    fs::create_directory(folder / folderNamed);
+    for (const char* name : {killed, held, other, unlike, folderNamed})
+        age(name);
+    // A save in another process still writing its file holds the lock on it.
+    const int holder = ::open((folder / held).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+
+    TECXMLParser document;
+    LoadText(document, "<r/>");
+    document.SaveToFile(folder / "doc.xml");
+    ::close(holder);
+    EXPECT_EQ(TempFolder::Entries(folder.Path()), (Names{held, unlike, recent, folderNamed, other, "doc.xml"}));
+}

@@ -21,8 +21,10 @@ struct TRun {
 };
 
 // Runs selvane-value with `args`, collecting its output through files so that neither
-// pipe can fill up; `outTo` replaces the output file, which is then not read.
-TRun RunTool(const TTempFolder& folder, std::vector<std::string> args, const std::string& outTo = {})
+// pipe can fill up; `outTo` replaces the output file, which is then not read. `environment`
+// adds NAME=value entries to the tool's environment.
+TRun RunTool(const TTempFolder& folder, std::vector<std::string> args, const std::string& outTo = {},
+             std::vector<std::string> environment = {})
 {
     const std::string outFile = outTo.empty() ? (folder.Path() / "stdout").string() : outTo;
     const std::string errFile = (folder.Path() / "stderr").string();
@@ -35,9 +37,15 @@ TRun RunTool(const TTempFolder& folder, std::vector<std::string> args, const std
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (std::string& entry : environment)
+        envp.push_back(entry.data());
+    for (char** entry = environ; *entry; ++entry)
+        envp.push_back(*entry);
+    envp.push_back(nullptr);
     pid_t pid;
     TRun run;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
         int status;
         waitpid(pid, &status, 0);
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -173,3 +181,32 @@ TEST_F(SelvaneValue, OnlyRegularFilesAreRead)
 }
 
 } // namespace
+
+// A read that fails halfway (a failing disk, a network file system) fails the load: the
+// file is neither taken for its first half nor replaced by it, and the message names the
+// file and the system's reason. /proc/self/mem fails its first read the same way.
+TEST_F(SelvaneValue, AReadErrorFailsTheLoadAndReplacesNothing)
+{
+    std::string big = "<?xml version=\"1.0\" encoding=\"ISO8859-1\" ?>\r\n<Plant>\r\n";
+    while (big.size() < 200000)
+        big += "  <Oven setpoint=\"180\" unit=\"C\"/>\r\n";
+    big += "</Plant>\r\n";
+    const std::string file = Folder.Write("big.xml", big).string();
+    const std::string expected = "Cannot open file \"" + file + "\". Input/output error";
+    for (const char* at : {"0", "65536", "100000"}) {
+        const std::vector<std::string> failing = {std::string("LD_PRELOAD=") + FAILING_READ_LIBRARY, "SELVANE_FAILING_FILE=" + file,
+                                                  std::string("SELVANE_FAILING_AT=") + at,
+                                                  // The sanitizers' runtime need not come first.
+                                                  "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1"};
+        TRun run = RunTool(Folder, {"--rewrite", file, file}, {}, failing);
+        EXPECT_EQ(run.status, 2) << at;
+        EXPECT_NE(run.err.find(expected), std::string::npos) << at << ": " << run.err;
+        EXPECT_EQ(TTempFolder::Read(file), big) << at;
+        run = RunTool(Folder, {file, "Plant.Oven.setpoint"}, {}, failing);
+        EXPECT_EQ(run.status, 2) << at;
+        EXPECT_EQ(run.out, "") << at;
+    }
+    const TRun run = RunTool(Folder, {"/proc/self/mem", "a.b"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("Cannot open file \"/proc/self/mem\". Input/output error"), std::string::npos) << run.err;
+}
