@@ -87,7 +87,8 @@ public:
     static void Load(TXMLItem& item, std::istream& stream, bool large);
 
 private:
-    static void ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer);
+    // Whether the text closed the element read into.
+    static bool ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer);
 };
 
 void TXMLLoader::Load(TXMLItem& item, std::istream& stream, bool large)
@@ -111,21 +112,25 @@ void TXMLLoader::Load(TXMLItem& item, std::istream& stream, bool large)
         }
     } restore{document, handler};
 
+    if (document)
+        document->FLoadedComplete = false;
+    bool complete;
     if (large) {
         TXMLLargeTokenizer tokenizer(stream);
-        ReadTokens(item, tokenizer);
+        complete = ReadTokens(item, tokenizer);
     } else {
         TXMLTokenizer tokenizer(stream);
-        ReadTokens(item, tokenizer);
+        complete = ReadTokens(item, tokenizer);
     }
     if (document) {
+        document->FLoadedComplete = complete && &item == document->Root();
         document->XMLItemChanged.swap(handler);
         restore.document = nullptr;
         document->Raise(document->OnLoaded);
     }
 }
 
-void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
+bool TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
 {
     item.Clear();
     item.SetName(std::string());
@@ -220,6 +225,8 @@ void TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
             break;
         }
     }
+    // Empty tags alone at the top open nothing; a text without any element is no document.
+    return current == nullptr || (!filled && item.Count() > 0);
 }
 
 std::string_view TagName(std::string_view tagText)
@@ -505,6 +512,17 @@ void TXMLItem::LoadLargeFromStream(std::istream& stream) { TXMLLoader::Load(*thi
 
 void TECXMLParser::LoadFromStream(std::istream& stream) { FRoot->LoadFromStream(stream); }
 
+void TECXMLParser::LoadWithFallback(std::istream& stream)
+{
+    try {
+        FRoot->LoadFromStream(stream);
+    } catch (const EParserError&) {
+        stream.clear();
+        stream.seekg(0);
+        FRoot->LoadLargeFromStream(stream);
+    }
+}
+
 void TECXMLParser::LoadFromFile(const std::filesystem::path& fileName)
 {
     std::string reason;
@@ -515,16 +533,46 @@ void TECXMLParser::LoadFromFile(const std::filesystem::path& fileName)
     std::istream file(&buffer);
     file.exceptions(std::ios::badbit);
     try {
-        try {
-            FRoot->LoadFromStream(file);
-        } catch (const EParserError&) {
-            file.clear();
-            file.seekg(0);
-            FRoot->LoadLargeFromStream(file);
-        }
+        LoadWithFallback(file);
     } catch (const std::system_error& error) {
         throw EFOpenError(FullPath(fileName), SystemReason(error.code().value()));
     }
+}
+
+namespace {
+
+// A seekable input stream buffer over text in memory, which it does not copy.
+class TTextReadBuffer : public std::streambuf {
+public:
+    explicit TTextReadBuffer(std::string_view text)
+    {
+        char* start = const_cast<char*>(text.data());
+        setg(start, start, start + text.size());
+    }
+
+protected:
+    pos_type seekoff(off_type offset, std::ios_base::seekdir dir, std::ios_base::openmode) override
+    {
+        const off_type base = dir == std::ios_base::beg ? 0 : dir == std::ios_base::end ? egptr() - eback() : gptr() - eback();
+        const off_type position = base + offset;
+        if (position < 0 || position > egptr() - eback())
+            return pos_type(off_type(-1));
+        setg(eback(), eback() + position, egptr());
+        return pos_type(position);
+    }
+    pos_type seekpos(pos_type position, std::ios_base::openmode mode) override
+    {
+        return seekoff(off_type(position), std::ios_base::beg, mode);
+    }
+};
+
+} // namespace
+
+void TECXMLParser::LoadFromText(std::string_view text)
+{
+    TTextReadBuffer buffer(text);
+    std::istream stream(&buffer);
+    LoadWithFallback(stream);
 }
 
 namespace {

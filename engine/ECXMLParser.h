@@ -5,6 +5,7 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "XMLArena.h"
 #include "XMLItem.h"
@@ -47,6 +48,8 @@ public:
     // the whole-stream tokenizer. Fails with "Cannot open file "%s". %s" when it cannot
     // open the file, leaving the tree untouched.
     void LoadFromFile(const std::filesystem::path& fileName) override;
+    // Reads a whole text as LoadFromFile reads a file's.
+    void LoadFromText(std::string_view text);
     // Reads the stream from its position with the 4096-byte tokenizer, without fallback.
     void LoadFromStream(std::istream& stream) override;
     // Writes the document to a temporary file beside the target and renames it over the
@@ -54,6 +57,11 @@ public:
     void SaveToFile(const std::filesystem::path& fileName) override;
     // Writes the document at the stream's position; "Stream write error" when that fails.
     void SaveToStream(std::ostream& stream, bool styleSheetFile) override;
+
+    // Whether the last load of the document closed its document element: false while
+    // none ended, after one that failed, and after a text that ends inside open elements
+    // (which loads, as missing end tags are allowed) or holds no element.
+    bool LoadedComplete() const { return FLoadedComplete; }
 
     const std::string& StyleSheet() const { return FStyleSheet; }
     void SetStyleSheet(std::string fileName) { FStyleSheet = std::move(fileName); }
@@ -76,11 +84,15 @@ private:
     bool Allowed(const TXMLLoadSaveEvent& before);
     void Raise(const TNotifyEvent& after);
     void WriteDocument(std::ostream& stream, bool styleSheetFile);
+    // Reads the stream from its start; a "Line too long" parser error makes it read the
+    // stream once more with the whole-stream tokenizer.
+    void LoadWithFallback(std::istream& stream);
 
     // The tree's memory, declared first so that it outlives the tree.
     TXMLArena FMemory;
     std::unique_ptr<TXMLItem> FRoot;
     std::string FStyleSheet;
+    bool FLoadedComplete = false;
 };
 
 // The element name of a tag's text: after the "<", up to the first blank, else up to

@@ -91,11 +91,10 @@ int OpenRegularFile(const fs::path& name, std::string& reason)
     return handle;
 }
 
-bool ReadRegularFile(const fs::path& name, std::string& text, std::string& reason)
+namespace {
+
+bool ReadAll(int handle, std::string& text, std::string& reason)
 {
-    const int handle = OpenRegularFile(name, reason);
-    if (handle < 0)
-        return false;
     text.clear();
     char buffer[16384];
     for (;;) {
@@ -103,16 +102,51 @@ bool ReadRegularFile(const fs::path& name, std::string& text, std::string& reaso
         if (count > 0) {
             text.append(buffer, static_cast<std::size_t>(count));
         } else if (count == 0) {
-            close(handle);
             return true;
         } else if (errno != EINTR) {
-            const int error = errno;
-            reason = std::generic_category().message(error);
-            close(handle);
-            errno = error;
+            reason = std::generic_category().message(errno);
             return false;
         }
     }
+}
+
+bool SameState(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+} // namespace
+
+bool ReadRegularFile(const fs::path& name, std::string& text, std::string& reason)
+{
+    const int handle = OpenRegularFile(name, reason);
+    if (handle < 0)
+        return false;
+    const bool read = ReadAll(handle, text, reason);
+    const int error = errno;
+    close(handle);
+    errno = error;
+    return read;
+}
+
+bool ReadSettledFile(const fs::path& name, std::string& text, std::string& reason)
+{
+    const int handle = OpenRegularFile(name, reason);
+    if (handle < 0)
+        return false;
+    struct stat before, after, named;
+    bool read = fstat(handle, &before) == 0 && ReadAll(handle, text, reason);
+    int error = errno;
+    if (read && (fstat(handle, &after) != 0 || stat(name.c_str(), &named) != 0 || !SameState(before, after) ||
+                 !SameState(before, named) || static_cast<std::size_t>(before.st_size) != text.size())) {
+        reason = "The file changed while it was read";
+        error = EAGAIN;
+        read = false;
+    }
+    close(handle);
+    errno = error;
+    return read;
 }
 
 TFileReadBuffer::~TFileReadBuffer() { close(FHandle); }

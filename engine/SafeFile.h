@@ -20,6 +20,11 @@ int OpenRegularFile(const std::filesystem::path& name, std::string& reason);
 // Reads the whole of a regular file into `text`: false with `reason` and errno set when it
 // cannot be opened (ENOENT: it does not exist) or read.
 bool ReadRegularFile(const std::filesystem::path& name, std::string& text, std::string& reason);
+// The same for a file another program may be rewriting: also false, with "The file
+// changed while it was read" and EAGAIN, when the file's size, times or identity changed
+// during the read, when the name came to stand for another file, or when the bytes read
+// are not as many as the file's size.
+bool ReadSettledFile(const std::filesystem::path& name, std::string& text, std::string& reason);
 
 // A seekable input stream buffer over a file handle it owns. A failed read throws
 // std::system_error with the system's error; a stream over the buffer passes it on when

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -159,6 +160,9 @@ private:
     // document at once.
     void aPluginSetupExecute();
 
+    // Loads the document again from `file` when it can be read whole; false, the document
+    // as it was, when the file was changing or stops inside open elements.
+    bool ReloadWhole(const std::filesystem::path& file);
     QString ResultText() const;
     void SetResultText(const QString& text);
     void SetStatusPanel(const QString& text);

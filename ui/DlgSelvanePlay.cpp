@@ -9,6 +9,7 @@
 
 #include <filesystem>
 
+#include "SafeFile.h"
 #include "SelvaneApplication.h"
 #include "XMLItemPath.h"
 #include "XMLTreeModel.h"
@@ -36,17 +37,10 @@ void TfrmXMLDialog::Refresh()
         return;
     FUpdating = true;
     const std::optional<TBusyIndicator> busy = Busy(QStringLiteral("Reading ") + DocumentName() + QStringLiteral("…"));
-    try {
-        const std::filesystem::path file = FSource.toStdU16String();
-        std::error_code ignored;
-        if (!FSource.isEmpty() && std::filesystem::is_regular_file(file, ignored))
-            XML.LoadFromFile(file);
-    } catch (const std::exception&) {
-        // A file caught half written: the load stopped with part of the tree read and
-        // without its loaded event. The views take up what is there, so nothing refers
-        // to the items the load destroyed; the next tick reads the file again.
-        RebuildTree();
-    }
+    const std::filesystem::path file = FSource.toStdU16String();
+    std::error_code ignored;
+    if (!FSource.isEmpty() && std::filesystem::is_regular_file(file, ignored))
+        ReloadWhole(file);
     FCurrentItem = FindItemByPath(&XML, FItemPath);
     const QModelIndex node = FindItemNode(FCurrentItem);
     if (node.isValid())
@@ -56,6 +50,27 @@ void TfrmXMLDialog::Refresh()
     FillParamList();
     ExpandAll();
     FUpdating = false;
+}
+
+bool TfrmXMLDialog::ReloadWhole(const std::filesystem::path& file)
+{
+    // Another program may be rewriting the file in place: a text read while it changed,
+    // or one that stops inside open elements, is never shown, and so never saved by a
+    // later Set Value. The document stays as it is; the next tick reads the file again.
+    std::string text;
+    std::string reason;
+    if (!ReadSettledFile(file, text, reason))
+        return false;
+    try {
+        TECXMLParser probe;
+        probe.LoadFromText(text);
+        if (!probe.LoadedComplete())
+            return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+    XML.LoadFromText(text);
+    return true;
 }
 
 void TfrmXMLDialog::TimerUpdateTimer()

@@ -274,3 +274,23 @@ TEST(DocumentLoad, OneLineFileLoadsThroughTheWholeStreamPass)
 }
 
 } // namespace
+
+// A load tells whether its text closed the document element, so that a reader of a file
+// being rewritten can tell a whole document from the first part of one.
+TEST(DocumentLoad, LoadedCompleteTellsAWholeDocumentFromAPart)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {"<A><B x=\"1\"/></A>", true},      {"<A><B x=\"1\"/>", false}, {"<A><B>t</B>", false},
+        {"<?xml version=\"1.0\" ?>\r\n", false}, {"", false},               {"<B/><C/>", true},
+        {"<A><B x=\"1\"/></A>\r\n  ", true},
+    };
+    for (const auto& [text, complete] : cases) {
+        TECXMLParser document;
+        document.LoadFromText(text);
+        EXPECT_EQ(document.LoadedComplete(), complete) << text;
+    }
+    TECXMLParser document;
+    document.LoadFromText("<A/>");
+    EXPECT_THROW(document.LoadFromText("<A/></A><B/>"), EParserError);
+    EXPECT_FALSE(document.LoadedComplete());
+}
