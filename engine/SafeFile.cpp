@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <random>
 #include <system_error>
@@ -93,13 +94,18 @@ int OpenRegularFile(const fs::path& name, std::string& reason)
 
 namespace {
 
-bool ReadAll(int handle, std::string& text, std::string& reason)
+bool ReadAll(int handle, std::string& text, std::string& reason, std::size_t limit = SIZE_MAX)
 {
     text.clear();
     char buffer[16384];
     for (;;) {
         const ssize_t count = read(handle, buffer, sizeof buffer);
         if (count > 0) {
+            if (text.size() + static_cast<std::size_t>(count) > limit) {
+                reason = "File too large";
+                errno = EFBIG;
+                return false;
+            }
             text.append(buffer, static_cast<std::size_t>(count));
         } else if (count == 0) {
             return true;
@@ -118,12 +124,16 @@ bool SameState(const struct stat& a, const struct stat& b)
 
 } // namespace
 
-bool ReadRegularFile(const fs::path& name, std::string& text, std::string& reason)
+bool ReadRegularFile(const fs::path& name, std::string& text, std::string& reason, std::size_t limit)
 {
     const int handle = OpenRegularFile(name, reason);
     if (handle < 0)
         return false;
-    const bool read = ReadAll(handle, text, reason);
+    // A huge file is refused before a byte of it is read.
+    struct stat status;
+    const bool read = (fstat(handle, &status) != 0 || static_cast<std::uintmax_t>(status.st_size) <= limit ||
+                       (reason = "File too large", errno = EFBIG, false)) &&
+                      ReadAll(handle, text, reason, limit);
     const int error = errno;
     close(handle);
     errno = error;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <streambuf>
 #include <string>
@@ -18,8 +20,10 @@ std::filesystem::path ResolveLinks(const std::filesystem::path& name);
 int OpenRegularFile(const std::filesystem::path& name, std::string& reason);
 
 // Reads the whole of a regular file into `text`: false with `reason` and errno set when it
-// cannot be opened (ENOENT: it does not exist) or read.
-bool ReadRegularFile(const std::filesystem::path& name, std::string& text, std::string& reason);
+// cannot be opened (ENOENT: it does not exist) or read, or when it holds more than
+// `limit` bytes ("File too large", EFBIG).
+bool ReadRegularFile(const std::filesystem::path& name, std::string& text, std::string& reason,
+                     std::size_t limit = SIZE_MAX);
 // The same for a file another program may be rewriting: also false, with "The file
 // changed while it was read" and EAGAIN, when the file's size, times or identity changed
 // during the read, when the name came to stand for another file, or when the bytes read

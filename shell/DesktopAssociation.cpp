@@ -138,18 +138,25 @@ QByteArray ChangeDefaults(const QByteArray& text, const QString& mimeType, bool 
     // The first defaults section, and the type's line in any of them, as readers take it.
     std::optional<std::size_t> header;
     std::optional<std::size_t> found;
+    std::optional<std::size_t> foundHeader;
+    std::optional<std::size_t> sectionHeader;
     bool inDefaults = false;
     for (std::size_t i = 0; i < lines.size() && !found; ++i) {
         const QByteArray trimmed = lines[i].Text.trimmed();
         if (trimmed.startsWith('[')) {
             inDefaults = trimmed == DefaultsSection.toUtf8();
+            sectionHeader = i;
             if (inDefaults && !header)
                 header = i;
         } else if (inDefaults && lines[i].Text.startsWith(prefix)) {
             found = i;
+            foundHeader = sectionHeader;
         }
     }
 
+    // Line ends as the file has them: a final one stays missing if it was.
+    const QByteArray end = lines.empty() || lines.front().End.isEmpty() ? QByteArray("\n") : lines.front().End;
+    const bool finalLineEnd = text.isEmpty() || text.endsWith('\n');
     if (found) {
         QList<QByteArray> entries = lines[*found].Text.mid(prefix.size()).split(';');
         const bool first = !entries.isEmpty() && entries.constFirst().trimmed() == entry;
@@ -160,6 +167,11 @@ QByteArray ChangeDefaults(const QByteArray& text, const QString& mimeType, bool 
             entries.prepend(entry);
         } else if (std::all_of(entries.cbegin(), entries.cend(), [](const QByteArray& name) { return name.trimmed().isEmpty(); })) {
             lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(*found));
+            // A defaults section left with nothing in it goes too, as the program adds
+            // one where there was none.
+            const std::size_t section = *foundHeader;
+            if (section + 1 == lines.size() || lines[section + 1].Text.trimmed().startsWith('['))
+                lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(section));
             found.reset();
         }
         if (found)
@@ -167,9 +179,6 @@ QByteArray ChangeDefaults(const QByteArray& text, const QString& mimeType, bool 
     } else if (!associate) {
         return text;
     } else {
-        const QByteArray end = lines.empty() || lines.front().End.isEmpty() ? QByteArray("\n") : lines.front().End;
-        if (!lines.empty() && lines.back().End.isEmpty())
-            lines.back().End = end;
         const TLine line{prefix + entry + ';', end};
         if (header)
             lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*header) + 1, line);
@@ -178,16 +187,25 @@ QByteArray ChangeDefaults(const QByteArray& text, const QString& mimeType, bool 
             lines.push_back(line);
         }
     }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const bool last = i + 1 == lines.size();
+        if (!last || finalLineEnd)
+            lines[i].End = lines[i].End.isEmpty() ? end : lines[i].End;
+        else
+            lines[i].End.clear();
+    }
     QByteArray result;
     for (const TLine& line : lines)
         result += line.Text + line.End;
     return result;
 }
 
-ERegistryException WriteFailure(const QString& path, int error)
+ERegistryException WriteFailure(const QString& path, const std::string& reason)
 {
-    return ERegistryException("Failed to set data for ''. Cannot write \"" + path.toStdString() + "\": " + std::strerror(error));
+    return ERegistryException("Failed to set data for ''. Cannot write \"" + path.toStdString() + "\": " + reason);
 }
+
+ERegistryException WriteFailure(const QString& path, int error) { return WriteFailure(path, std::strerror(error)); }
 
 // A file's new text, or nothing to remove it; with its text before, to go back to.
 struct TChange {
@@ -202,11 +220,13 @@ std::optional<QByteArray> ReadFile(const QString& path)
 {
     std::string text;
     std::string reason;
-    if (ReadRegularFile(path.toStdString(), text, reason))
+    // The desktop's files are small; a huge one is refused rather than read for minutes.
+    constexpr std::size_t Limit = 16 * 1024 * 1024;
+    if (ReadRegularFile(path.toStdString(), text, reason, Limit))
         return QByteArray::fromStdString(text);
     if (errno == ENOENT)
         return std::nullopt;
-    throw WriteFailure(path, errno);
+    throw WriteFailure(path, reason);
 }
 
 bool Apply(const QString& path, const std::optional<QByteArray>& text)
@@ -284,8 +304,9 @@ void MirrorDesktopAssociation(const QString& extension, bool associate, const QS
         changes.push_back({PackageFile(extension), associate ? std::optional(MimePackage(mimeType, extension)) : std::nullopt, {}});
     const QByteArray list = ReadFile(listPath).value_or(QByteArray());
     const QByteArray changed = ChangeDefaults(list, mimeType, associate);
+    // A list the association made and its removal emptied goes again.
     if (changed != list)
-        changes.push_back({listPath, changed, {}});
+        changes.push_back({listPath, changed.isEmpty() ? std::nullopt : std::optional(changed), {}});
     ApplyAll(changes);
 
     Refresh(QStringLiteral("update-desktop-database"), applications);

@@ -4,6 +4,9 @@
 #include <QDir>
 
 #include <exception>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "Registry.h"
 
@@ -31,6 +34,45 @@ void WriteDefault(TRegistry& registry, const QString& key, const QString& value)
     registry.WriteString("", value.toStdString());
     registry.CloseKey();
 }
+
+#ifndef _WIN32
+// A key a registration writes as it stood before: whether it existed, and its default value.
+struct TKeyState {
+    QString Key;
+    bool Existed = false;
+    std::optional<std::string> Default;
+};
+
+std::vector<TKeyState> Snapshot(TRegistry& registry, const QStringList& keys)
+{
+    std::vector<TKeyState> states;
+    for (const QString& key : keys) {
+        TKeyState state{key, registry.KeyExists(Key(key)), {}};
+        if (state.Existed && registry.OpenKey(Key(key), false)) {
+            state.Default = registry.ReadString("");
+            registry.CloseKey();
+        }
+        states.push_back(std::move(state));
+    }
+    return states;
+}
+
+// Puts the keys back as they stood, innermost first.
+void Restore(TRegistry& registry, const std::vector<TKeyState>& states)
+{
+    for (auto state = states.rbegin(); state != states.rend(); ++state) {
+        if (!state->Existed) {
+            registry.DeleteKey(Key(state->Key));
+        } else if (registry.OpenKey(Key(state->Key), false)) {
+            if (state->Default)
+                registry.WriteString("", *state->Default);
+            else
+                registry.DeleteValue("");
+            registry.CloseKey();
+        }
+    }
+}
+#endif
 
 } // namespace
 
@@ -63,18 +105,34 @@ void RegisterFileType(QString extension, QString typeName, const QString& descri
         return;
 
     TRegistry registry(TRegistryRoot::ClassesRoot);
-    WriteDefault(registry, extension, typeName);
-    if (!typeName.isEmpty()) {
+    const auto writeKeys = [&] {
+        WriteDefault(registry, extension, typeName);
+        if (typeName.isEmpty())
+            return;
         const QString quoted = QLatin1Char('"') + executable + QLatin1Char('"');
         WriteDefault(registry, typeName, description);
         if (iconIndex >= 0)
             WriteDefault(registry, typeName + QStringLiteral("\\DefaultIcon"),
                          iconType ? QStringLiteral("\"%1\"") : quoted + QLatin1Char(',') + QString::number(iconIndex));
         WriteDefault(registry, typeName + QStringLiteral("\\Shell\\Open\\Command"), quoted + QStringLiteral(" \"%1\""));
-    }
+    };
 #ifdef _WIN32
+    writeKeys();
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 #else
-    MirrorDesktopAssociation(extension, !typeName.isEmpty(), executable);
+    // All or nothing: when a key or the desktop's part cannot be written, the keys go
+    // back to what they were.
+    QStringList keys{extension};
+    if (!typeName.isEmpty())
+        for (const char* below : {"", "\\DefaultIcon", "\\Shell", "\\Shell\\Open", "\\Shell\\Open\\Command"})
+            keys.append(typeName + QString::fromLatin1(below));
+    const std::vector<TKeyState> before = Snapshot(registry, keys);
+    try {
+        writeKeys();
+        MirrorDesktopAssociation(extension, !typeName.isEmpty(), executable);
+    } catch (...) {
+        Restore(registry, before);
+        throw;
+    }
 #endif
 }

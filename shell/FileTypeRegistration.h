@@ -17,5 +17,7 @@ bool IsAssociated(const QString& extension, const QString& title);
 // the icon index), opened by `executable` (the running program when empty). An empty
 // `typeName` removes the association: the extension's key is emptied, the type's keys
 // stay. A negative icon index writes no icon. Throws ERegistryException ("Failed to set
-// data for ''. …") when a key cannot be written; keys written before stay written.
+// data for ''. …") when a key, or the desktop's part where there is no shell to notify,
+// cannot be written; the keys are then put back as they were (on Windows, keys written
+// before stay written).
 void RegisterFileType(QString extension, QString typeName, const QString& description, QString executable, int iconIndex);

@@ -1,6 +1,8 @@
 // The file-format registration: the window's reading of a filter, the keys it writes in
 // the classes root, and the user's desktop following the association.
 
+#include <sys/stat.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -14,6 +16,7 @@
 #include <QTest>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 #include "DesktopAssociation.h"
@@ -312,19 +315,97 @@ TEST_F(FileFormats, TheDesktopFollowsTheAssociation)
     EXPECT_EQ(list.readAll().toStdString(), others.toStdString());
 }
 
-TEST_F(FileFormats, ADesktopFileThatCannotBeWrittenChangesNothing)
+// A registration is all or nothing: when the desktop refuses its part, the error names the
+// file and the reason, and the classes root holds what it held before.
+TEST_F(FileFormats, ARefusedDesktopPartLeavesTheClassesRootAsItWas)
 {
-    // The user's configuration folder is a plain file: mimeapps.list cannot be written,
-    // and the desktop entry written before it is taken back.
-    QDir().mkpath(Xdg("data"));
-    QFile(Xdg("config")).open(QIODevice::WriteOnly);
-    try {
-        MirrorDesktopAssociation(QStringLiteral(".xml"), true, Executable());
-        ADD_FAILURE() << "no error";
-    } catch (const ERegistryException& error) {
-        EXPECT_THAT(error.what(), ::testing::StartsWith("Failed to set data for ''. Cannot write \"" + MimeAppsList().toStdString()));
+    const struct {
+        const char* name;
+        std::function<void()> refuse;
+        QString file;
+        const char* reason;
+    } cases[] = {
+        {"a FIFO for the list", [this] { ::mkfifo(MimeAppsList().toLocal8Bit().constData(), 0600); }, MimeAppsList(), "Not a regular file"},
+        {"a folder for the list", [this] { QDir().mkpath(MimeAppsList()); }, MimeAppsList(), "Not a regular file"},
+        {"the list a link to /dev/zero", [this] { QFile::link(QStringLiteral("/dev/zero"), MimeAppsList()); }, MimeAppsList(),
+         "Not a regular file"},
+        {"a FIFO for the desktop entry", [this] { ::mkfifo(DesktopEntry().toLocal8Bit().constData(), 0600); }, DesktopEntry(),
+         "Not a regular file"},
+        {"a list of 3 GiB",
+         [this] {
+             QFile list(MimeAppsList());
+             list.open(QIODevice::WriteOnly);
+             list.resize(3LL << 30);
+         },
+         MimeAppsList(), "File too large"},
+        // Not even the superuser creates a folder below a plain file.
+        {"the configuration folder a plain file",
+         [this] {
+             QDir(Xdg("config")).removeRecursively();
+             QFile(Xdg("config")).open(QIODevice::WriteOnly);
+         },
+         MimeAppsList(), nullptr},
+    };
+    TRegistry classes(TRegistryRoot::ClassesRoot);
+    for (const auto& refusal : cases) {
+        SCOPED_TRACE(refusal.name);
+        QDir(Xdg("config")).removeRecursively();
+        QFile::remove(Xdg("config"));
+        QDir(Xdg("data")).removeRecursively();
+        QDir().mkpath(Xdg("config"));
+        QDir().mkpath(Xdg("data") + QStringLiteral("/applications"));
+        classes.DeleteKey("\\.xml");
+        classes.DeleteKey("\\SelvaneDialog.0");
+        refusal.refuse();
+        try {
+            RegisterFileType(QStringLiteral(".xml"), QStringLiteral("Selvane Dialog"), QString(), QString(), 0);
+            ADD_FAILURE() << "no error";
+        } catch (const ERegistryException& error) {
+            const std::string expected = "Failed to set data for ''. Cannot write \"" + refusal.file.toStdString() + "\"";
+            EXPECT_THAT(error.what(), ::testing::StartsWith(expected));
+            if (refusal.reason) {
+                EXPECT_THAT(error.what(), ::testing::EndsWith(refusal.reason));
+            }
+        }
+        EXPECT_FALSE(IsAssociated(QStringLiteral(".xml"), QStringLiteral("Selvane Dialog")));
+        EXPECT_FALSE(classes.KeyExists("\\.xml"));
+        EXPECT_FALSE(classes.KeyExists("\\SelvaneDialog.0"));
+        if (refusal.file != DesktopEntry()) {
+            EXPECT_FALSE(QFile::exists(DesktopEntry()));
+        }
     }
-    EXPECT_FALSE(QFile::exists(DesktopEntry()));
+}
+
+// Taking an association away gives mimeapps.list back byte for byte, whatever shape it had.
+TEST_F(FileFormats, RemovalGivesTheListBackAsItWas)
+{
+    const std::optional<QByteArray> lists[] = {
+        std::nullopt,
+        QByteArray("[Added Associations]\ntext/plain=gedit.desktop;"),
+        QByteArray("[Default Applications]\r\ntext/plain=gedit.desktop;"),
+        QByteArray("# only a comment\n"),
+        QByteArray("[Default Applications]\napplication/xml=gedit.desktop;\n"),
+    };
+    for (const std::optional<QByteArray>& before : lists) {
+        SCOPED_TRACE(before.value_or("<none>").toStdString());
+        QDir(Xdg("config")).removeRecursively();
+        QDir().mkpath(Xdg("config"));
+        QFile list(MimeAppsList());
+        if (before) {
+            ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+            list.write(*before);
+            list.close();
+        }
+        RegisterFileType(QStringLiteral(".xml"), QStringLiteral("Selvane Dialog"), QString(), QString(), 0);
+        ASSERT_TRUE(IsAssociated(QStringLiteral(".xml"), QStringLiteral("Selvane Dialog")));
+        RegisterFileType(QStringLiteral(".xml"), QString(), QString(), QString(), 0);
+        EXPECT_EQ(QFile::exists(MimeAppsList()), before.has_value());
+        if (before) {
+            ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+            EXPECT_EQ(list.readAll().toStdString(), before->toStdString());
+            list.close();
+        }
+    }
 }
 
 TEST_F(FileFormats, ExecLinesQuoteWhatTheDesktopWouldSplit)
