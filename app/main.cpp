@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -46,6 +47,15 @@ bool DisplayNamed(int argc, char** argv)
 #endif
 }
 
+// What --help and --version print; a text that does not reach its reader is no success.
+int Print(const char* text)
+{
+    if (std::fputs(text, stdout) >= 0 && std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return 0;
+    std::fprintf(stderr, "selvane: cannot write the output: %s\n", std::strerror(errno));
+    return 2;
+}
+
 int UsageError(const QString& argument)
 {
     std::fprintf(stderr, "selvane: unknown option %s\n\n%s", argument.toLocal8Bit().constData(), Usage);
@@ -59,9 +69,9 @@ int main(int argc, char** argv)
     // Answered before the application starts, so that they need no display.
     for (int i = 1; i < argc && !Is(argv[i], "--"); ++i) {
         if (Is(argv[i], "--help") || Is(argv[i], "-h"))
-            return std::fputs(Usage, stdout) < 0 || std::fflush(stdout) != 0 ? 2 : 0;
+            return Print(Usage);
         if (Is(argv[i], "--version"))
-            return std::printf("selvane %s\n", SELVANE_PRODUCT_VERSION) < 0 || std::fflush(stdout) != 0 ? 2 : 0;
+            return Print("selvane " SELVANE_PRODUCT_VERSION "\n");
     }
     if (!DisplayNamed(argc, argv)) {
         std::fputs("selvane: no display: the dialog needs a desktop session (DISPLAY or WAYLAND_DISPLAY).\n"

@@ -28,6 +28,18 @@ for arguments in "--title=Pick" "-x" "--title=Pick $example" "$example --verbose
   [ ! -s "$work/out" ] || fail "selvane $arguments: something on standard output"
 done
 
+# --help and --version whose text reaches nobody say why, with status 2.
+for option in --help --version; do
+  "$program" $option > /dev/full 2> "$work/err"
+  status=$?
+  [ $status -eq 2 ] || fail "selvane $option > /dev/full: status $status, not 2"
+  grep -q '^selvane: cannot write the output: No space left on device' "$work/err" || fail "selvane $option > /dev/full: $(cat "$work/err")"
+  "$program" $option >&- 2> "$work/err"
+  status=$?
+  [ $status -eq 2 ] || fail "selvane $option with standard output closed: status $status, not 2"
+  grep -q '^selvane: cannot write the output: Bad file descriptor' "$work/err" || fail "selvane $option >&-: $(cat "$work/err")"
+done
+
 # After "--" a file whose name starts with "-" opens; so does a file after Qt's own options.
 cp "$example" "$work/-x.xml"
 cd "$work" || exit 1
