@@ -32,6 +32,10 @@ public:
     // Stores a plain string, replacing any value of that name.
     void WriteString(const std::string& name, const std::string& value);
 
+    // The writes between these two are stored together (TRegistry::BeginUpdate).
+    void BeginUpdate() { FRegistry->BeginUpdate(); }
+    void EndUpdate() { FRegistry->EndUpdate(); }
+
 private:
     std::unique_ptr<TRegistry> FRegistry;
     std::string FKey;

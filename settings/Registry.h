@@ -92,6 +92,15 @@ public:
     // be deleted.
     bool DeleteValue(const std::string& name);
 
+    // Between BeginUpdate and the matching EndUpdate (they nest) the value writes of this
+    // accessor are kept back and then stored together, so that another process sees
+    // either none of them or all: EndUpdate throws ERegistryException, naming the first
+    // value, when they cannot be stored, and then none is. A write with no key open or
+    // an invalid name still fails at once. Where the platform's registry stores each
+    // value on its own, the writes are stored at once.
+    void BeginUpdate();
+    void EndUpdate();
+
 private:
     struct TImpl;
 

@@ -5,10 +5,16 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <tuple>
+#include <vector>
 
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "HiveFile.h"
@@ -21,6 +27,9 @@ struct TRegistry::TImpl {
     std::string RootName;
     std::string FileName;
     bool KeyOpen = false;
+    // Writes kept back until the outermost EndUpdate: key path, value name, value.
+    int UpdateDepth = 0;
+    std::vector<std::tuple<std::string, std::string, TRegValue>> Pending;
 };
 
 namespace {
@@ -85,13 +94,42 @@ THiveFile LoadHive(const std::string& rootName, const std::string& fileName)
     return THiveFile::Parse(ReadHiveText(fileName), rootName, fileName);
 }
 
-// The hive as lookups see it: one that cannot be read holds nothing.
-THiveFile LookupHive(const std::string& rootName, const std::string& fileName)
+// The hive as lookups see it: one that cannot be read holds nothing. The file is parsed
+// again only when it is another file than the one parsed last: every write replaces it
+// with a new file, so its identity, size and times tell whether anyone wrote since.
+std::shared_ptr<const THiveFile> LookupHive(const std::string& rootName, const std::string& fileName)
 {
+    struct TParsed {
+        struct stat Status;
+        std::shared_ptr<const THiveFile> Hive;
+    };
+    static std::mutex guard;
+    static std::map<std::string, TParsed> parsed;
+    struct stat status;
+    const bool exists = stat(fileName.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+    const std::lock_guard<std::mutex> lock(guard);
+    if (exists) {
+        const auto known = parsed.find(fileName);
+        if (known != parsed.end()) {
+            const struct stat& was = known->second.Status;
+            if (was.st_dev == status.st_dev && was.st_ino == status.st_ino && was.st_size == status.st_size &&
+                was.st_mtim.tv_sec == status.st_mtim.tv_sec && was.st_mtim.tv_nsec == status.st_mtim.tv_nsec &&
+                was.st_ctim.tv_sec == status.st_ctim.tv_sec && was.st_ctim.tv_nsec == status.st_ctim.tv_nsec)
+                return known->second.Hive;
+        }
+    }
+    parsed.erase(fileName);
     try {
-        return LoadHive(rootName, fileName);
+        auto hive = std::make_shared<const THiveFile>(LoadHive(rootName, fileName));
+        // Only a file that stood still while it was read is kept for the next lookup.
+        struct stat after;
+        if (exists && stat(fileName.c_str(), &after) == 0 && after.st_ino == status.st_ino &&
+            after.st_mtim.tv_nsec == status.st_mtim.tv_nsec && after.st_mtim.tv_sec == status.st_mtim.tv_sec &&
+            after.st_size == status.st_size)
+            parsed[fileName] = {status, hive};
+        return hive;
     } catch (const ERegistryException&) {
-        return THiveFile(rootName);
+        return std::make_shared<const THiveFile>(rootName);
     }
 }
 
@@ -156,7 +194,7 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate)
         FOpenError = "\"" + key + "\" is not a valid key name";
         return false;
     }
-    if (!LookupHive(FImpl->RootName, FImpl->FileName).KeyExists(*path)) {
+    if (!LookupHive(FImpl->RootName, FImpl->FileName)->KeyExists(*path)) {
         if (!canCreate) {
             FOpenError = "Key \"" + *path + "\" does not exist";
             return false;
@@ -184,7 +222,7 @@ void TRegistry::CloseKey()
 bool TRegistry::KeyExists(const std::string& key) const
 {
     const std::optional<std::string> path = FullPath(key, FImpl->KeyOpen, FCurrentPath);
-    return path && LookupHive(FImpl->RootName, FImpl->FileName).KeyExists(*path);
+    return path && LookupHive(FImpl->RootName, FImpl->FileName)->KeyExists(*path);
 }
 
 bool TRegistry::DeleteKey(const std::string& key)
@@ -222,8 +260,8 @@ std::optional<TRegValue> TRegistry::ReadValue(const std::string& name) const
 {
     if (!FImpl->KeyOpen)
         return std::nullopt;
-    const THiveFile hive = LookupHive(FImpl->RootName, FImpl->FileName);
-    const TRegValue* value = hive.FindValue(FCurrentPath, name);
+    const std::shared_ptr<const THiveFile> hive = LookupHive(FImpl->RootName, FImpl->FileName);
+    const TRegValue* value = hive->FindValue(FCurrentPath, name);
     return value ? std::optional<TRegValue>(*value) : std::nullopt;
 }
 
@@ -233,11 +271,35 @@ void TRegistry::WriteValue(const std::string& name, const TRegValue& value)
         throw NoKeyError(name);
     if (!THiveFile::IsValidName(name))
         throw WriteError(name, "The name is not UTF-8 text without control characters");
+    if (FImpl->UpdateDepth > 0) {
+        FImpl->Pending.emplace_back(FCurrentPath, name, value);
+        return;
+    }
     try {
         // A key deleted meanwhile by another accessor comes back with the value.
         UpdateHive(FImpl->RootName, FImpl->FileName,
                    [&](THiveFile& hive) { return hive.SetValue(FCurrentPath, name, value); });
     } catch (const ERegistryException& e) {
         throw WriteError(name, e.what());
+    }
+}
+
+void TRegistry::BeginUpdate() { ++FImpl->UpdateDepth; }
+
+void TRegistry::EndUpdate()
+{
+    if (FImpl->UpdateDepth == 0 || --FImpl->UpdateDepth > 0 || FImpl->Pending.empty())
+        return;
+    const auto pending = std::move(FImpl->Pending);
+    FImpl->Pending.clear();
+    try {
+        UpdateHive(FImpl->RootName, FImpl->FileName, [&](THiveFile& hive) {
+            bool changed = false;
+            for (const auto& [path, name, value] : pending)
+                changed = hive.SetValue(path, name, value) || changed;
+            return changed;
+        });
+    } catch (const ERegistryException& e) {
+        throw WriteError(std::get<1>(pending.front()), e.what());
     }
 }

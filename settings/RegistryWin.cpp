@@ -147,3 +147,8 @@ void TRegistry::WriteValue(const std::string& name, const TRegValue& value)
     if (status != ERROR_SUCCESS)
         throw WriteError(name, SystemMessage(status));
 }
+
+// Each value of the platform's registry is stored on its own.
+void TRegistry::BeginUpdate() {}
+
+void TRegistry::EndUpdate() {}

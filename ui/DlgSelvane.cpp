@@ -177,8 +177,11 @@ void TfrmXMLDialog::WriteSettings()
     };
     // The values share one file: what keeps one from being stored mostly keeps them all,
     // so the first reason is told once, with the number of values it cost.
+    // They are stored together, so that of two windows closing at once the last one's
+    // values stand whole.
     QString failure;
     int failed = 0;
+    FSetup->BeginUpdate();
     for (const auto& [name, write] : writes) {
         try {
             write();
@@ -186,6 +189,13 @@ void TfrmXMLDialog::WriteSettings()
             if (failed++ == 0)
                 failure = QString::fromUtf8(error.what());
         }
+    }
+    try {
+        FSetup->EndUpdate();
+    } catch (const std::exception& error) {
+        if (failed == 0)
+            failure = QString::fromUtf8(error.what());
+        failed = static_cast<int>(std::size(writes));
     }
     if (failed == 0)
         return;

@@ -1,5 +1,6 @@
 #include "Registry.h"
 
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -137,4 +138,68 @@ TEST_F(HiveConcurrencyTest, AccessorsOnSeveralThreadsLoseNothing)
     for (const std::string& error : errors)
         EXPECT_EQ(error, "");
     ExpectAllValues(writers);
+}
+
+// A window's values are written in one update: another accessor sees none of them before
+// its end, and of two processes closing at once the values of one stand whole, never the
+// "Server" of one with the "Item" of the other.
+TEST_F(HiveConcurrencyTest, AnUpdatesValuesStandTogether)
+{
+    {
+        TRegistry writer;
+        TRegistry reader;
+        ASSERT_TRUE(writer.OpenKey(SharedKey, true));
+        ASSERT_TRUE(reader.OpenKey(SharedKey, false));
+        writer.BeginUpdate();
+        writer.WriteString("Server", "kept back");
+        writer.BeginUpdate();
+        writer.WriteInteger("ASKCHANGE", 1);
+        writer.EndUpdate();
+        EXPECT_FALSE(reader.ValueExists("Server"));
+        EXPECT_FALSE(reader.ValueExists("ASKCHANGE"));
+        writer.EndUpdate();
+        EXPECT_EQ(reader.ReadString("Server"), "kept back");
+        EXPECT_EQ(reader.ReadInteger("ASKCHANGE"), 1);
+    }
+    const char* names[] = {"Server", "Item", "Filter", "ASKCHANGE", "ASKDELETE", "USEFULLITEM", "USELFSTRING"};
+    for (int round = 0; round < 40; ++round) {
+        int go[2];
+        ASSERT_EQ(pipe(go), 0);
+        std::vector<pid_t> children;
+        for (int window = 0; window < 2; ++window) {
+            const pid_t pid = fork();
+            if (pid == 0) {
+                close(go[1]);
+                char start;
+                if (read(go[0], &start, 1) != 1)
+                    _exit(1);
+                try {
+                    TRegistry registry;
+                    if (!registry.OpenKey(SharedKey, true))
+                        _exit(1);
+                    registry.BeginUpdate();
+                    for (const char* name : names)
+                        registry.WriteString(name, "window " + std::to_string(window));
+                    registry.EndUpdate();
+                } catch (...) {
+                    _exit(1);
+                }
+                _exit(0);
+            }
+            children.push_back(pid);
+        }
+        close(go[0]);
+        // Both start at once.
+        EXPECT_EQ(write(go[1], "gg", 2), 2);
+        close(go[1]);
+        for (const pid_t pid : children) {
+            int status = 0;
+            EXPECT_TRUE(pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        TRegistry reader;
+        ASSERT_TRUE(reader.OpenKey(SharedKey, false));
+        const std::optional<std::string> first = reader.ReadString(names[0]);
+        for (const char* name : names)
+            EXPECT_EQ(reader.ReadString(name), first) << "round " << round << ", " << name;
+    }
 }
