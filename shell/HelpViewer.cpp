@@ -16,6 +16,7 @@
 #include <QHelpSearchEngine>
 #include <QHelpSearchQueryWidget>
 #include <QHelpSearchResultWidget>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSaveFile>
 #include <QSplitter>
@@ -74,35 +75,48 @@ bool CopyWhole(const QString& source, const QString& target)
     return true;
 }
 
-// The collection the viewer works on. The help engine keeps its search index beside its
-// collection, and an installed program's folder is not the user's to write: the viewer
-// works on a copy in the user's cache, with the documentation files that lie in the
-// collection's folder at the same places, made again whenever the installed files change.
-// Where no copy can be made, the collection itself serves, without a search index.
-QString WorkingCollection(const QString& collection)
+// The collection the viewer works on, and whether its search may keep an index beside it.
+struct TWorkingCollection {
+    // Empty when the collection cannot be opened safely.
+    QString File;
+    bool Searchable = false;
+};
+
+// The help engine keeps its search index beside its collection, and an installed
+// program's folder is not the user's to write: the viewer works on a copy in the user's
+// cache, with the documentation files that lie in the collection's folder at the same
+// places, made again whenever the installed files change. Where no copy can be made the
+// collection itself serves, without a search. A collection or documentation file that is
+// missing or not a regular file (a FIFO would hold every open for ever) is not opened.
+TWorkingCollection WorkingCollection(const QString& collection)
 {
     const QFileInfo source(collection);
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-    if (!source.isFile() || cache.isEmpty())
-        return collection;
+    if (!source.isFile())
+        return {};
     const QString path = source.absoluteFilePath();
-    const QString folder = cache + QStringLiteral("/help/") +
-                           QString::fromLatin1(QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha1).toHex().left(16));
-    const QString copy = folder + QLatin1Char('/') + source.fileName();
-
     QStringList documentations;
     {
         QHelpEngineCore installed(path);
         installed.setReadOnly(true);
         if (!installed.setupData())
-            return collection;
+            return {};
         for (const QString& name : installed.registeredDocumentations())
             documentations += QFileInfo(installed.documentationFileName(name)).absoluteFilePath();
     }
+    for (const QString& documentation : documentations)
+        if (!QFileInfo(documentation).isFile())
+            return {};
+
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    if (cache.isEmpty())
+        return {path, false};
+    const QString folder = cache + QStringLiteral("/help/") +
+                           QString::fromLatin1(QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha1).toHex().left(16));
+    const QString copy = folder + QLatin1Char('/') + source.fileName();
     const QByteArray stamp = CollectionStamp(path, documentations);
     QFile stampFile(copy + QStringLiteral(".stamp"));
     if (QFileInfo(copy).isFile() && stampFile.open(QIODevice::ReadOnly) && stampFile.readAll() == stamp)
-        return copy;
+        return {copy, true};
     stampFile.close();
     // A new copy gets a new search index; the old one lists the old pages.
     QDir(folder + QStringLiteral("/.") + source.completeBaseName()).removeRecursively();
@@ -110,16 +124,16 @@ QString WorkingCollection(const QString& collection)
     for (const QString& documentation : documentations) {
         const QString relative = from.relativeFilePath(documentation);
         if (!relative.startsWith(QStringLiteral("../")) && !CopyWhole(documentation, folder + QLatin1Char('/') + relative))
-            return collection;
+            return {path, false};
     }
     if (!CopyWhole(path, copy))
-        return collection;
+        return {path, false};
     QSaveFile stampWriter(stampFile.fileName());
     if (stampWriter.open(QIODevice::WriteOnly)) {
         stampWriter.write(stamp);
         stampWriter.commit();
     }
-    return copy;
+    return {copy, true};
 }
 
 } // namespace
@@ -133,10 +147,12 @@ THelpViewer::THelpViewer(const QString& collection) : FCollection(collection)
     setWindowTitle(QFileInfo(collection).completeBaseName() + QStringLiteral(" Help"));
     resize(900, 640);
 
-    FEngine = new QHelpEngine(WorkingCollection(collection), this);
+    const TWorkingCollection working = WorkingCollection(collection);
+    FEngine = new QHelpEngine(working.File, this);
     // The collection is the program's own and is never changed at run time.
     FEngine->setReadOnly(true);
-    FOpened = QFileInfo(collection).isFile() && FEngine->setupData();
+    FOpened = !working.File.isEmpty() && FEngine->setupData();
+    FSearchable = FOpened && working.Searchable;
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -200,7 +216,7 @@ THelpViewer::THelpViewer(const QString& collection) : FCollection(collection)
     });
     connect(FNavigation, &QTabWidget::currentChanged, this, [this](int tab) {
         // The search index is built at the first search, not for every look at a page.
-        if (tab == 2 && !FIndexed && FOpened) {
+        if (tab == 2 && !FIndexed && FSearchable) {
             FIndexed = true;
             FEngine->searchEngine()->scheduleIndexDocumentation();
         }
@@ -247,6 +263,14 @@ QWidget* THelpViewer::CreateSearchPage()
     results->setObjectName(QStringLiteral("SearchResults"));
     layout->addWidget(query);
     layout->addWidget(results, 1);
+    // Its index would have to go beside the collection itself, in the program's folder.
+    if (!FSearchable) {
+        query->setEnabled(false);
+        auto* note = new QLabel(QStringLiteral("The search needs the user's cache folder for its index."), page);
+        note->setObjectName(QStringLiteral("SearchNote"));
+        note->setWordWrap(true);
+        layout->insertWidget(0, note);
+    }
     connect(query, &QHelpSearchQueryWidget::search, search, [search, query] { search->search(query->searchInput()); });
     connect(results, &QHelpSearchResultWidget::requestShowLink, this, &THelpViewer::ShowUrl);
     return page;

@@ -45,6 +45,8 @@ private:
     QHelpEngine* FEngine;
     bool FOpened = false;
     bool FIndexed = false;
+    // Whether the search may build its index, which lies beside the collection opened.
+    bool FSearchable = false;
     QTabWidget* FNavigation;
     QLineEdit* FIndexFilter = nullptr;
     QTextBrowser* FPageView;

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -281,4 +283,42 @@ TEST_F(Help, SearchFindsPagesWithoutWritingBesideTheCollection)
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, (std::vector<std::string>{"Selvane.qch", "Selvane.qhc"}));
     std::filesystem::permissions(installed, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+}
+
+// A collection that is missing, or whose files are FIFOs, is named as one that cannot be
+// opened: the viewer neither waits on a FIFO nor creates a file beside the program.
+TEST_F(Help, ACollectionThatIsNoRegularFileIsNamedAndLeftAlone)
+{
+    const std::string built = QApplication::applicationDirPath().toStdString();
+    const std::pair<const char*, std::function<void(const std::filesystem::path&)>> cases[] = {
+        {"missing", [](const std::filesystem::path&) {}},
+        {"a FIFO for the manual",
+         [&](const std::filesystem::path& folder) {
+             std::filesystem::copy_file(built + "/Selvane.qhc", folder / "Selvane.qhc");
+             ::mkfifo((folder / "Selvane.qch").c_str(), 0600);
+         }},
+        {"a FIFO for the collection", [](const std::filesystem::path& folder) { ::mkfifo((folder / "Selvane.qhc").c_str(), 0600); }},
+    };
+    for (const auto& [name, make] : cases) {
+        SCOPED_TRACE(name);
+        const std::filesystem::path folder = Folder.Path() / name;
+        std::filesystem::create_directory(folder);
+        make(folder);
+        std::vector<std::string> before;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            before.push_back(entry.path().filename().string());
+        {
+            THelpViewer viewer(QString::fromStdString((folder / "Selvane.qhc").string()));
+            viewer.ShowContents();
+            EXPECT_TRUE(viewer.findChild<QTextBrowser*>(QStringLiteral("PageView"))->toPlainText().contains(QStringLiteral("cannot be opened")));
+            viewer.findChild<QTabWidget*>(QStringLiteral("Navigation"))->setCurrentIndex(2);
+            QTest::qWait(50);
+        }
+        std::vector<std::string> after;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            after.push_back(entry.path().filename().string());
+        std::sort(before.begin(), before.end());
+        std::sort(after.begin(), after.end());
+        EXPECT_EQ(after, before);
+    }
 }
