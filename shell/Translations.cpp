@@ -14,13 +14,17 @@
 #include <QRegularExpression>
 #include <QWidget>
 
+#include <cerrno>
+#include <cstdio>
 #include <exception>
 #include <memory>
+#include <string>
 
 #include "ActionList.h"
 #include "CodePage.h"
 #include "ComponentSettings.h"
 #include "ProgramData.h"
+#include "SafeFile.h"
 
 namespace {
 
@@ -39,23 +43,40 @@ std::unique_ptr<TTables>& Tables()
     return tables;
 }
 
+// Tables hold short texts: a larger file is not read at all, and a longer line is cut, so
+// that a damaged or hostile table cannot freeze the program or break its windows.
+constexpr std::size_t MaxTableBytes = 16 * 1024 * 1024;
+constexpr qsizetype MaxLineLength = 4096;
+
+void Notice(const QString& file, const char* what)
+{
+    std::fprintf(stderr, "selvane: the translation table \"%s\" %s\n", QDir::toNativeSeparators(file).toLocal8Bit().constData(), what);
+}
+
 TTranslationTable ReadTable(const QString& file)
 {
-    const QFileInfo info(file);
-    if (!info.isFile())
+    std::string bytes;
+    std::string reason;
+    if (!ReadRegularFile(file.toStdString(), bytes, reason, MaxTableBytes)) {
+        if (errno == EFBIG)
+            Notice(file, "is larger than 16 MB and is not used; the designed texts stay");
         return {};
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = in.readAll();
-    if (in.error() != QFileDevice::NoError)
-        return {};
-    const std::u16string wide = Cp1252ToUtf16(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    }
+    const std::u16string wide = Cp1252ToUtf16(bytes);
     QStringList lines = QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size()))
                             .split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
     // The line end of the last line starts no line of its own.
     if (!lines.isEmpty() && lines.constLast().isEmpty())
         lines.removeLast();
+    bool cut = false;
+    for (QString& line : lines) {
+        if (line.size() > MaxLineLength) {
+            line.truncate(MaxLineLength);
+            cut = true;
+        }
+    }
+    if (cut)
+        Notice(file, "has lines longer than 4096 characters; they are cut there");
     return lines;
 }
 

@@ -240,6 +240,32 @@ TEST_F(Translation, TheAboutBoxIsTranslatedBeforeItReadsTheVersionRecord)
     EXPECT_EQ(box.findChild<QLabel*>(QStringLiteral("ProductNameLabel"))->text(), QStringLiteral("Selvane"));
 }
 
+// A table above 16 MB is not read (its designed texts stay) and a text longer than 4096
+// characters is cut there, each with a notice on standard error.
+TEST_F(Translation, OversizedTablesAndTextsAreRefusedOrCut)
+{
+    Load({{"forms.txt_e", "OK=" + std::string(20 * 1024 * 1024 - 100, 'x') + "\nCancel=Stop\n"},
+          {"captions.txt_e", "aGo=" + std::string(100000, 'G') + "\naStop=Halt\n"}});
+    TSampleForm form;
+    EXPECT_EQ(form.Text("Button1"), QStringLiteral("OK"));
+    EXPECT_EQ(form.Text("Button2"), QStringLiteral("Cancel"));
+    EXPECT_EQ(form.Text("aGo"), QString(4096 - 4, QLatin1Char('G')));
+    EXPECT_EQ(form.Text("aStop"), QStringLiteral("Halt"));
+
+    // A sparse table of 3 GiB is refused at once, by its size.
+    {
+        std::ofstream(Protected / "hints.txt_e", std::ios::binary) << "aStop=Halts\n";
+    }
+    std::filesystem::resize_file(Protected / "hints.txt_e", 3ULL << 30);
+    ::testing::internal::CaptureStderr();
+    LoadTranslations();
+    const std::string notices = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(notices.find("hints.txt_e\" is larger than 16 MB and is not used"), std::string::npos) << notices;
+    EXPECT_NE(notices.find("forms.txt_e\" is larger than 16 MB"), std::string::npos) << notices;
+    EXPECT_NE(notices.find("captions.txt_e\" has lines longer than 4096 characters"), std::string::npos) << notices;
+    EXPECT_EQ(TSampleForm().Hint("aStop"), QStringLiteral("Stops"));
+}
+
 TEST(IsNumber, AcceptsOnlyDigitsPointsAndCommas)
 {
     const std::pair<const char*, bool> cases[] = {{"100", true}, {"1,5", true}, {"...", true}, {"", false}, {"1 5", false}, {"-1", false}, {"x1", false}};
