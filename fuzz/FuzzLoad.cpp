@@ -90,16 +90,10 @@ std::string Save(TECXMLParser& document, bool crLf)
 // with the whole-stream one. False when the text does not load.
 bool Load(TECXMLParser& document, const std::string& text)
 {
-    std::istringstream in(text);
     try {
-        try {
-            document.LoadFromStream(in);
-        } catch (const EParserError&) {
-            in.clear();
-            in.seekg(0);
-            document.Root()->LoadLargeFromStream(in);
-        }
+        document.LoadFromText(text);
     } catch (const Exception&) {
+        Check(!document.LoadedComplete(), "a failed load counts as complete");
         return false;
     }
     return true;
