@@ -203,3 +203,60 @@ bool Utf8ToCp1252(std::string_view text, std::string& out)
     }
     return true;
 }
+
+bool UnicodeToCp1252(char32_t character, char& byte) { return UnicodeToByte(character, byte); }
+
+std::string Utf8Of(char32_t character)
+{
+    std::string out;
+    AppendUtf8(out, character);
+    return out;
+}
+
+bool ConvertToCp1252(char* data, size_t& size, TTextEncoding encoding, TConversionFailure& failure)
+{
+    size_t in = 0;
+    size_t out = 0;
+    const std::string_view text(data, size);
+    while (in < size) {
+        const size_t at = in;
+        char32_t character = 0;
+        bool valid;
+        if (encoding == TTextEncoding::Utf8) {
+            valid = NextUtf8(text, in, character);
+        } else {
+            auto unit = [&](size_t i) -> char16_t {
+                const auto a = static_cast<unsigned char>(data[i]);
+                const auto b = static_cast<unsigned char>(data[i + 1]);
+                return static_cast<char16_t>(encoding == TTextEncoding::Utf16LE ? a | (b << 8) : (a << 8) | b);
+            };
+            valid = in + 1 < size;
+            if (valid) {
+                const char16_t first = unit(in);
+                in += 2;
+                character = first;
+                if (first >= 0xD800 && first <= 0xDBFF) {
+                    const char16_t second = in + 1 < size ? unit(in) : 0;
+                    valid = second >= 0xDC00 && second <= 0xDFFF;
+                    if (valid) {
+                        character = 0x10000 + ((static_cast<char32_t>(first) - 0xD800) << 10) + (second - 0xDC00);
+                        in += 2;
+                    }
+                } else {
+                    valid = first < 0xDC00 || first > 0xDFFF;
+                }
+            } else {
+                in = size;
+            }
+        }
+        char byte;
+        if (!valid || !UnicodeToByte(character, byte)) {
+            failure = {at, out, valid ? character : 0, !valid};
+            return false;
+        }
+        // The output never overtakes the input: every character takes a byte or more.
+        data[out++] = byte;
+    }
+    size = out;
+    return true;
+}

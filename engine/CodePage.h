@@ -26,3 +26,25 @@ bool Utf16ToCp1252(std::u16string_view text, std::string& out);
 std::string Cp1252ToUtf8(std::string_view text);
 // False when the text is not valid UTF-8 or a character has no byte in the code page.
 bool Utf8ToCp1252(std::string_view text, std::string& out);
+
+// The code page's byte for a Unicode character; false when it has none.
+bool UnicodeToCp1252(char32_t character, char& byte);
+// A character as UTF-8, for messages.
+std::string Utf8Of(char32_t character);
+
+enum class TTextEncoding { Utf8, Utf16LE, Utf16BE };
+
+// Where a conversion stopped: the offset of the character in the input and in the
+// output written before it, and the character (0 when the bytes are no character of
+// the encoding at all).
+struct TConversionFailure {
+    size_t Offset = 0;
+    size_t Converted = 0;
+    char32_t Character = 0;
+    bool Invalid = false;
+};
+
+// Converts UTF-8 or UTF-16 text into the code page in place, `size` then its new length;
+// false, with `failure` set and the text partly converted, at the first character the
+// code page cannot hold or the first bytes that are no character.
+bool ConvertToCp1252(char* data, size_t& size, TTextEncoding encoding, TConversionFailure& failure);

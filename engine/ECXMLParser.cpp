@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <vector>
 #include <system_error>
 #include <unordered_map>
@@ -16,6 +17,50 @@
 #include "XMLWriter.h"
 
 namespace {
+
+bool IsTagBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The first blank, tab, CR or LF of a tag's text from `from`: they all separate a tag's
+// name and parameters alike.
+size_t FirstBlank(std::string_view tagText, size_t from = 0)
+{
+    for (size_t i = from; i < tagText.size(); ++i)
+        if (IsTagBlank(tagText[i]))
+            return i;
+    return std::string_view::npos;
+}
+
+std::string_view TrimmedFront(std::string_view text)
+{
+    while (!text.empty() && IsTagBlank(text.front()))
+        text.remove_prefix(1);
+    return text;
+}
+
+std::string_view TrimmedBack(std::string_view text)
+{
+    while (!text.empty() && IsTagBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// A quoted value's line breaks each become one blank (a CR LF pair one), as XML reads
+// attribute values; a tab stays, as the writer keeps it.
+std::string WithBlanksForLineBreaks(std::string_view value)
+{
+    std::string out;
+    out.reserve(value.size());
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\r' || value[i] == '\n') {
+            if (value[i] == '\r' && i + 1 < value.size() && value[i + 1] == '\n')
+                ++i;
+            out += ' ';
+        } else {
+            out += value[i];
+        }
+    }
+    return out;
+}
 
 bool HasText(std::string_view value)
 {
@@ -61,9 +106,13 @@ private:
         std::string_view text;
         size_t equals;
         bool ampersand;
+        // Whether a quoted stretch of it holds a line break.
+        bool lineBreak;
     };
 
     std::vector<TEntryCut> FEntries;
+    // Values whose line breaks became blanks, which the entries refer to.
+    std::deque<std::string> FNormalized;
     // The entries of a tag whose entries all have a name.
     std::vector<TXMLParamEntry> FNamed;
     TXMLNameIndex FNameIndex;
@@ -78,7 +127,7 @@ inline void TXMLParamParser::Parse(const TXMLTokenizer& tokenizer, std::string_v
         if (FillDistinct(tokenizer.TagEntries(), tokenizer.TagEntryCount(), tokenizer.TagEntryBytes(), params))
             return;
     }
-    Parse(tagText, FindByte<' '>(tagText, 1), tagText.size() - 1, params);
+    Parse(tagText, FirstBlank(tagText, 1), tagText.size() - 1, params);
 }
 
 // Builds the item tree from the token sequence.
@@ -112,16 +161,23 @@ void TXMLLoader::Load(TXMLItem& item, std::istream& stream, bool large)
         }
     } restore{document, handler};
 
-    if (document)
+    if (document) {
         document->FLoadedComplete = false;
-    bool complete;
-    if (large) {
-        TXMLLargeTokenizer tokenizer(stream);
-        complete = ReadTokens(item, tokenizer);
-    } else {
-        TXMLTokenizer tokenizer(stream);
-        complete = ReadTokens(item, tokenizer);
+        document->FLoadedEncoding.clear();
     }
+    // A text that cannot be converted into the code page leaves nothing of the old tree,
+    // as any failed load.
+    std::unique_ptr<TXMLTokenizer> tokenizer;
+    try {
+        tokenizer = large ? std::make_unique<TXMLLargeTokenizer>(stream) : std::make_unique<TXMLTokenizer>(stream);
+    } catch (const EParserError&) {
+        item.Clear();
+        item.SetName(std::string());
+        throw;
+    }
+    if (document)
+        document->FLoadedEncoding = tokenizer->SourceEncoding();
+    const bool complete = ReadTokens(item, *tokenizer);
     if (document) {
         document->FLoadedComplete = complete && &item == document->Root();
         document->XMLItemChanged.swap(handler);
@@ -170,12 +226,14 @@ bool TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
             continue;
         }
         if (!current) {
-            const char* what = token == xtText ? "Text" : token == xtEndTag ? "End tag" : "Tag";
+            const char* what = token == xtText || token == xtCData ? "Text" : token == xtEndTag ? "End tag" : "Tag";
             throw EParserError(std::string(what) + " after the end of the document element", tokenizer.SourceLine());
         }
         switch (token) {
-        case xtText: {
-            std::string decoded = DecodeText(text);
+        case xtText:
+        case xtCData: {
+            // A CDATA section's bytes stand as they are, undecoded.
+            std::string decoded = token == xtText ? DecodeText(text) : std::string(text.substr(9, text.size() - 12));
             if (current == lineBroken)
                 append(current, decoded);
             else if (HasText(current->Value()))
@@ -233,7 +291,7 @@ std::string_view TagName(std::string_view tagText)
 {
     if (tagText.size() <= 1)
         return {};
-    size_t end = FindByte<' '>(tagText, 1);
+    size_t end = FirstBlank(tagText, 1);
     if (end == std::string_view::npos)
         end = FindByte<'/'>(tagText, 1);
     if (end == std::string_view::npos)
@@ -243,19 +301,43 @@ std::string_view TagName(std::string_view tagText)
 
 namespace {
 
-// Replaces the four entities and, in parameter values, the two character references
-// that keep a value's line breaks, writing at `out`, which has room for the text as it
-// is; the size written. One pass, so "&amp;lt;" gives "&lt;".
-size_t DecodeTo(std::string_view text, bool lineBreaks, char* out)
+// The character a reference "&#N;" or "&#xH;" at `text` stands for, with the reference's
+// length; false when it is no such reference or the code page has no byte for it.
+bool CharacterReference(std::string_view text, char& character, size_t& length)
+{
+    const bool hex = text.size() > 2 && (text[2] == 'x' || text[2] == 'X');
+    size_t i = hex ? 3 : 2;
+    uint32_t code = 0;
+    const size_t digits = i;
+    for (; i < text.size() && i < digits + 8; ++i) {
+        const char c = text[i];
+        uint32_t digit;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<uint32_t>(c - '0');
+        else if (hex && (c | 0x20) >= 'a' && (c | 0x20) <= 'f')
+            digit = static_cast<uint32_t>((c | 0x20) - 'a' + 10);
+        else
+            break;
+        code = code * (hex ? 16 : 10) + digit;
+    }
+    if (i == digits || i >= text.size() || text[i] != ';' || code == 0 || !UnicodeToCp1252(code, character))
+        return false;
+    length = i + 1;
+    return true;
+}
+
+// Replaces the five entities and the character references the code page can hold,
+// writing at `out`, which has room for the text as it is; the size written. One pass,
+// so "&amp;lt;" gives "&lt;". Anything else after a "&" stays as written.
+size_t DecodeTo(std::string_view text, char* out)
 {
     struct Entity {
         std::string_view text;
         char character;
     };
     static constexpr Entity Entities[] = {
-        {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&amp;", '&'}, {"&#13;", '\r'}, {"&#10;", '\n'},
+        {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&amp;", '&'}, {"&apos;", '\''},
     };
-    const size_t known = lineBreaks ? 6 : 4;
     char* const start = out;
     size_t i = 0;
     for (size_t amp = text.find('&'); amp != std::string_view::npos; amp = text.find('&', i)) {
@@ -263,12 +345,19 @@ size_t DecodeTo(std::string_view text, bool lineBreaks, char* out)
         out += amp - i;
         i = amp + 1;
         char character = '&';
-        for (size_t k = 0; k < known; ++k)
-            if (text.substr(amp).starts_with(Entities[k].text)) {
-                character = Entities[k].character;
-                i = amp + Entities[k].text.size();
-                break;
-            }
+        const std::string_view rest = text.substr(amp);
+        size_t length = 0;
+        if (rest.size() > 1 && rest[1] == '#') {
+            if (CharacterReference(rest, character, length))
+                i = amp + length;
+        } else {
+            for (const Entity& entity : Entities)
+                if (rest.starts_with(entity.text)) {
+                    character = entity.character;
+                    i = amp + entity.text.size();
+                    break;
+                }
+        }
         *out++ = character;
     }
     if (i < text.size())
@@ -276,20 +365,22 @@ size_t DecodeTo(std::string_view text, bool lineBreaks, char* out)
     return static_cast<size_t>(out - start) + text.size() - i;
 }
 
-std::string Decode(std::string_view text, bool lineBreaks)
+std::string Decode(std::string_view text)
 {
     std::string out(text.size(), '\0');
-    out.resize(DecodeTo(text, lineBreaks, out.data()));
+    out.resize(DecodeTo(text, out.data()));
     return out;
 }
 
-// Removes the enclosing double quotes of a value longer than two characters.
+// Removes the enclosing quotes of a value longer than two characters: double ones, or
+// single ones where the value begins with one.
 std::string_view Unquoted(std::string_view value)
 {
     if (value.size() > 2) {
-        if (value.front() == '"')
+        const char quote = value.front() == '\'' ? '\'' : '"';
+        if (value.front() == quote)
             value.remove_prefix(1);
-        if (value.back() == '"')
+        if (value.back() == quote)
             value.remove_suffix(1);
     }
     return value;
@@ -298,20 +389,39 @@ std::string_view Unquoted(std::string_view value)
 // Unquotes and decodes the value of a name=value entry in place; "=" is at `equals`.
 void FinishEntry(std::string& entry, size_t equals)
 {
-    entry = entry.substr(0, equals + 1) + Decode(Unquoted(std::string_view(entry).substr(equals + 1)), true);
+    entry = entry.substr(0, equals + 1) + Decode(WithBlanksForLineBreaks(Unquoted(std::string_view(entry).substr(equals + 1))));
 }
 
 // Where the scan of a tag's parameters stops: the bytes that may end an entry (a blank,
-// a line break, a quote that changes whether a blank does), and the "=" and "&" it
+// a tab, a line break, a quote that changes whether they do), and the "=" and "&" it
 // notes on the way.
-const char* NextStop(const char* p, const char* end) { return NextOf<' ', '"', '\r', '\n', '=', '&'>(p, end); }
+const char* NextStop(const char* p, const char* end)
+{
+    for (; p < end; ++p)
+        switch (*p) {
+        case ' ':
+        case '\t':
+        case '\r':
+        case '\n':
+        case '"':
+        case '\'':
+        case '=':
+        case '&':
+            return p;
+        default:
+            break;
+        }
+    return end;
+}
+
+
 
 } // namespace
 
 void TXMLParamParser::Parse(std::string_view tagText, TXMLParams& params)
 {
-    const size_t close = FindByte<'>'>(tagText);
-    Parse(tagText, FindByte<' '>(tagText), close == std::string_view::npos ? tagText.size() : close, params);
+    const size_t close = tagText.ends_with('>') ? tagText.size() - 1 : tagText.size();
+    Parse(tagText, FirstBlank(tagText), close, params);
 }
 
 void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close, TXMLParams& params)
@@ -324,53 +434,76 @@ void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close
         --close;
     if (close <= blank + 1)
         return;
-    const std::string_view text = tagText.substr(blank + 1, close - blank - 1);
+    std::string_view text = tagText.substr(blank + 1, close - blank - 1);
+    // Blanks after the name and before the tag's end end nothing and add nothing.
+    text = TrimmedBack(TrimmedFront(text));
+    if (text.empty())
+        return;
 
-    // Unquoted blanks end entries, and so do line breaks left in the tag (a CR LF, a CR
-    // or a LF each). The last character is never examined, so a blank there stays in
-    // the last value.
+    // Unquoted blanks, tabs and line breaks end entries, except around an "=". A double
+    // quote anywhere, or a single quote right after an "=", begins a quoted stretch that
+    // its like ends; line breaks inside it stay in the value.
     FEntries.clear();
-    const char* const last = text.data() + text.size() - 1;
+    const char* const end = text.data() + text.size();
     const char* start = text.data();
-    bool quoted = false;
+    char quote = 0;
+    char previous = 0;
     const char* equals = nullptr;
     bool ampersand = false;
-    auto cut = [&](const char* end) {
-        FEntries.push_back({std::string_view(start, static_cast<size_t>(end - start)),
-                            equals ? static_cast<size_t>(equals - start) : std::string_view::npos, ampersand});
+    bool lineBreak = false;
+    auto cut = [&](const char* at) {
+        FEntries.push_back({std::string_view(start, static_cast<size_t>(at - start)),
+                            equals ? static_cast<size_t>(equals - start) : std::string_view::npos, ampersand, lineBreak});
         equals = nullptr;
         ampersand = false;
+        lineBreak = false;
+        previous = 0;
     };
-    for (const char* p = NextStop(start, last + 1); p <= last; p = NextStop(p + 1, last + 1)) {
+    for (const char* p = NextStop(start, end); p < end; p = NextStop(p + 1, end)) {
         const char c = *p;
-        if (c == '=') {
+        if (c == '&') {
+            ampersand = true;
+        } else if (quote) {
+            if (c == quote)
+                quote = 0;
+            else if (c == '\r' || c == '\n')
+                lineBreak = true;
+        } else if (c == '=') {
             if (!equals)
                 equals = p;
-        } else if (c == '&') {
-            ampersand = true;
-        } else if (c == '\r' || c == '\n') {
-            cut(p);
-            if (c == '\r' && p < last && p[1] == '\n')
-                ++p;
-            start = p + 1;
-        } else if (p < last) {
-            if (c == '"')
-                quoted = !quoted;
-            else if (!quoted) {
-                cut(p);
-                start = p + 1;
+        } else if (c == '"' || (c == '\'' && previous == '=')) {
+            quote = c;
+        } else if (IsTagBlank(c)) {
+            const char* next = p;
+            while (next < end && IsTagBlank(*next))
+                ++next;
+            // "name = "value"": the entry goes on over the blanks before its "=", and
+            // after it when its quoted value follows.
+            if (next < end && (*next == '=' || (previous == '=' && (*next == '"' || *next == '\'')))) {
+                p = next - 1;
+                continue;
             }
+            cut(p);
+            start = next;
+            p = next - 1;
+            continue;
         }
+        if (c != '&')
+            previous = c;
     }
-    if (start <= last)
-        cut(last + 1);
+    if (start < end)
+        cut(end);
 
     FNamed.clear();
+    FNormalized.clear();
     size_t bytes = 0;
     for (const TEntryCut& entry : FEntries) {
         if (entry.equals == std::string_view::npos)
             return ParseByName(params);
-        FNamed.push_back({entry.text.substr(0, entry.equals), Unquoted(entry.text.substr(entry.equals + 1)), entry.ampersand});
+        std::string_view value = Unquoted(TrimmedFront(entry.text.substr(entry.equals + 1)));
+        if (entry.lineBreak)
+            value = FNormalized.emplace_back(WithBlanksForLineBreaks(value));
+        FNamed.push_back({TrimmedBack(entry.text.substr(0, entry.equals)), value, entry.ampersand});
         bytes += FNamed.back().name.size() + 1 + FNamed.back().value.size();
     }
     if (!FillDistinct(FNamed.data(), FNamed.size(), bytes, params))
@@ -403,7 +536,7 @@ bool TXMLParamParser::FillDistinct(const TXMLParamEntry* entries, size_t count, 
             CopyBytes(out + length, value.data(), value.size());
             length += value.size();
         } else {
-            length += DecodeTo(value, true, out + length);
+            length += DecodeTo(value, out + length);
         }
         slots[placed++] = {static_cast<uint32_t>(size), static_cast<uint32_t>(length)};
         size += length;
@@ -417,7 +550,10 @@ void TXMLParamParser::ParseByName(TXMLParams& params) const
     std::vector<std::string> entries;
     entries.reserve(FEntries.size());
     for (const TEntryCut& entry : FEntries)
-        entries.emplace_back(entry.text);
+        entries.push_back(entry.equals == std::string_view::npos
+                              ? std::string(entry.text)
+                              : std::string(TrimmedBack(entry.text.substr(0, entry.equals))) + "=" +
+                                    std::string(TrimmedFront(entry.text.substr(entry.equals + 1))));
 
     // Each entry takes the value of the first remaining entry of its name (an entry
     // without "=" that of the empty name, which only entries starting with "=" carry),
@@ -476,9 +612,9 @@ void TXMLParamParser::ParseByName(TXMLParams& params) const
 
 void ParseParams(std::string_view tagText, TXMLParams& params) { TXMLParamParser().Parse(tagText, params); }
 
-std::string DecodeText(std::string_view text) { return Decode(text, false); }
+std::string DecodeText(std::string_view text) { return Decode(text); }
 
-std::string DecodeParamValue(std::string_view text) { return Decode(text, true); }
+std::string DecodeParamValue(std::string_view text) { return Decode(text); }
 
 TECXMLParser::TECXMLParser() : FRoot(std::make_unique<TXMLItem>(this, &FMemory)) {}
 

@@ -62,6 +62,9 @@ public:
     // none ended, after one that failed, and after a text that ends inside open elements
     // (which loads, as missing end tags are allowed) or holds no element.
     bool LoadedComplete() const { return FLoadedComplete; }
+    // "UTF-8" or "UTF-16" when the last load converted the text from that encoding into
+    // the code page; "" when it was read as code page text.
+    const std::string& LoadedEncoding() const { return FLoadedEncoding; }
 
     const std::string& StyleSheet() const { return FStyleSheet; }
     void SetStyleSheet(std::string fileName) { FStyleSheet = std::move(fileName); }
@@ -93,20 +96,24 @@ private:
     std::unique_ptr<TXMLItem> FRoot;
     std::string FStyleSheet;
     bool FLoadedComplete = false;
+    std::string FLoadedEncoding;
 };
 
 // The element name of a tag's text: after the "<", up to the first blank, else up to
 // the first "/", else without the closing ">".
 std::string_view TagName(std::string_view tagText);
-// Fills `params` with the tag's attributes: unquoted blanks end entries, values lose
-// their enclosing double quotes (when longer than two characters) and are decoded.
+// Fills `params` with the tag's attributes: unquoted blanks, tabs and line breaks end
+// entries (not around an "="), values lose their enclosing double or single quotes (when
+// longer than two characters), their quoted line breaks become blanks, and they are
+// decoded.
 void ParseParams(std::string_view tagText, TXMLParams& params);
-// Replaces "&lt;", "&gt;", "&quot;" and "&amp;"; nothing else is recognised.
+// Replaces "&lt;", "&gt;", "&quot;", "&amp;", "&apos;" and the character references
+// "&#N;" and "&#xH;" of characters the code page holds; anything else stays.
 std::string DecodeText(std::string_view text);
 // Escapes "&", "<", ">" and double quotes, and writes each CR LF as "<br/>".
 std::string EncodeText(std::string_view text);
 // A parameter value as it stands inside its quotes: EncodeText, except that line breaks
 // are written as "&#13;" and "&#10;" so that they survive reading.
 std::string EncodeParamValue(std::string_view text);
-// DecodeText that also turns "&#13;" and "&#10;" back into line breaks.
+// The same as DecodeText; "&#13;" and "&#10;" give a value's line breaks back.
 std::string DecodeParamValue(std::string_view text);

@@ -4,7 +4,9 @@
 #include <array>
 #include <bit>
 #include <initializer_list>
+#include <cstdio>
 #include <cstring>
+#include <optional>
 #include <istream>
 
 #include "ByteSearch.h"
@@ -133,6 +135,45 @@ inline char* PastBlanks(char* p, const char* readable, int& lineFeeds)
     return p;
 }
 
+// The encoding the document's bytes announce, and how many bytes of mark go before its
+// text: a byte-order mark, else an XML declaration naming UTF-8; nothing for the code page.
+std::optional<TTextEncoding> AnnouncedEncoding(std::string_view text, size_t& mark)
+{
+    mark = 0;
+    if (text.starts_with("\xEF\xBB\xBF")) {
+        mark = 3;
+        return TTextEncoding::Utf8;
+    }
+    if (text.starts_with("\xFF\xFE")) {
+        mark = 2;
+        return TTextEncoding::Utf16LE;
+    }
+    if (text.starts_with("\xFE\xFF")) {
+        mark = 2;
+        return TTextEncoding::Utf16BE;
+    }
+    if (!(text.size() > 5 && text.substr(0, 2) == "<?" && SameText(text.substr(2, 3), "xml") && IsBlank(text[5])))
+        return std::nullopt;
+    const std::string_view declaration = text.substr(0, std::min(text.find('>'), text.size()));
+    const size_t name = UpperCase(declaration).find("ENCODING");
+    if (name == std::string_view::npos)
+        return std::nullopt;
+    size_t i = name + 8;
+    while (i < declaration.size() && IsBlank(declaration[i]))
+        ++i;
+    if (i >= declaration.size() || declaration[i] != '=')
+        return std::nullopt;
+    ++i;
+    while (i < declaration.size() && IsBlank(declaration[i]))
+        ++i;
+    if (i >= declaration.size() || (declaration[i] != '"' && declaration[i] != '\''))
+        return std::nullopt;
+    const size_t close = declaration.find(declaration[i], i + 1);
+    if (close == std::string_view::npos || !SameText(declaration.substr(i + 1, close - i - 1), "utf-8"))
+        return std::nullopt;
+    return TTextEncoding::Utf8;
+}
+
 } // namespace
 
 TXMLTokenizer::TXMLTokenizer(std::istream& stream) : TXMLTokenizer(stream, ChunkSize, true) {}
@@ -141,6 +182,7 @@ TXMLTokenizer::TXMLTokenizer(std::istream& stream, size_t capacity, bool growing
 {
     size_t size = 0;
     FData = ReadAll(stream, size);
+    ConvertToCodePage(size);
     FDataEnd = FData.get() + size;
     FCapacity = capacity;
     FWindow = FPosition = FChunkEnd = FTokenStart = FData.get();
@@ -150,6 +192,30 @@ TXMLTokenizer::TXMLTokenizer(std::istream& stream, size_t capacity, bool growing
 }
 
 TXMLTokenizer::~TXMLTokenizer() = default;
+
+void TXMLTokenizer::ConvertToCodePage(size_t& size)
+{
+    size_t mark;
+    const std::optional<TTextEncoding> encoding = AnnouncedEncoding(std::string_view(FData.get(), size), mark);
+    if (!encoding)
+        return;
+    FSourceEncoding = *encoding == TTextEncoding::Utf8 ? "UTF-8" : "UTF-16";
+    size -= mark;
+    std::memmove(FData.get(), FData.get() + mark, size);
+    TConversionFailure failure;
+    if (!ConvertToCp1252(FData.get(), size, *encoding, failure)) {
+        const std::string_view before(FData.get(), failure.Converted);
+        const int line = 1 + static_cast<int>(std::count(before.begin(), before.end(), '\n'));
+        if (failure.Invalid)
+            throw EParserError(std::string("Bytes that are not ") + FSourceEncoding + " text", line);
+        char code[16];
+        std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(failure.Character));
+        throw EParserError(std::string("The character ") + code + " (" + Utf8Of(failure.Character) +
+                               ") has no place in the code page Windows-1252",
+                           line);
+    }
+    FData[size] = 0;
+}
 
 TXMLLargeTokenizer::TXMLLargeTokenizer(std::istream& stream) : TXMLTokenizer(stream, 0, false) {}
 
@@ -254,25 +320,117 @@ char* TXMLTokenizer::ScanPastReturns(char* from)
     return p;
 }
 
+template <class Step>
+bool TXMLTokenizer::ScanUntil(char* from, Step step)
+{
+    char* p = from;
+    for (;;) {
+        for (; p < FChunkEnd; ++p)
+            if (step(p)) {
+                FPosition = p + 1;
+                return true;
+            }
+        FPosition = FChunkEnd;
+        if (!ReadBuffer(FTokenStart))
+            return false;
+        p = FPosition;
+    }
+}
+
+bool TXMLTokenizer::StartsWith(const char* text, bool anyCase) const
+{
+    // The bytes after the chunk end are in memory; the one at the chunk end stands aside.
+    const char* p = FTokenStart;
+    for (; *text; ++text, ++p) {
+        if (p >= FDataEnd)
+            return false;
+        const auto c = static_cast<unsigned char>(p == FChunkEnd ? FSavedByte : *p);
+        if ((anyCase ? Cp1252Lower(c) : c) != static_cast<unsigned char>(*text))
+            return false;
+    }
+    return true;
+}
+
 void TXMLTokenizer::ScanTag()
 {
-    char* scan = FPosition + 1;
     FReturns = false;
-    for (;;) {
-        char* const close = ScanPastReturns<'>'>(scan);
-        if (close < FChunkEnd) {
-            FPosition = close + 1;
-            break;
-        }
-        FPosition = FChunkEnd;
-        if (!ReadBuffer(FTokenStart)) {
-            // No ">" before the end of the input: the rest becomes one text run.
-            while (FPosition > FTokenStart && IsBlank(FPosition[-1]))
-                --FPosition;
-            FToken = xtText;
-            return;
-        }
-        scan = FPosition;
+    const char* const start = FTokenStart;
+    bool ended;
+    TXMLToken kind;
+    if (StartsWith("<!--")) {
+        // A comment ends at the first "-->", whatever it holds.
+        kind = xtComment;
+        ended = ScanUntil(FPosition + 1, [start](const char* p) { return *p == '>' && p - 2 >= start + 4 && p[-1] == '-' && p[-2] == '-'; });
+    } else if (StartsWith("<![CDATA[")) {
+        kind = xtCData;
+        ended = ScanUntil(FPosition + 1, [start](const char* p) { return *p == '>' && p - 2 >= start + 9 && p[-1] == ']' && p[-2] == ']'; });
+    } else if (StartsWith("<!")) {
+        // A document type or another declaration: quoted literals and an internal subset
+        // in brackets, with its declarations and comments, are passed whole.
+        kind = xtComment;
+        char quote = 0;
+        bool subset = false;
+        const char* comment = nullptr;
+        ended = ScanUntil(FPosition + 1, [&](const char* p) {
+            const char c = *p;
+            if (comment) {
+                if (c == '>' && p - 2 >= comment + 4 && p[-1] == '-' && p[-2] == '-')
+                    comment = nullptr;
+            } else if (quote) {
+                if (c == quote)
+                    quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (subset) {
+                if (c == ']')
+                    subset = false;
+                else if (c == '-' && p - 3 >= start && p[-1] == '-' && p[-2] == '!' && p[-3] == '<')
+                    comment = p - 3;
+            } else if (c == '[') {
+                subset = true;
+            } else {
+                return c == '>';
+            }
+            return false;
+        });
+    } else if (StartsWith("<?") && !StartsWith("<?xml", true)) {
+        // A processing instruction other than the XML and style-sheet declarations ends
+        // at its "?>" and is passed over.
+        kind = xtComment;
+        ended = ScanUntil(FPosition + 2, [start](const char* p) { return *p == '>' && p - 1 >= start + 2 && p[-1] == '?'; });
+    } else {
+        // A ">" inside a quoted value does not end the tag: a quote opens a value right
+        // after its "=", blanks between them allowed.
+        kind = xtStartTag;
+        char quote = 0;
+        char previous = 0;
+        ended = ScanUntil(FPosition + 1, [&](const char* p) {
+            const char c = *p;
+            if (quote) {
+                if (c == quote)
+                    quote = 0;
+                return false;
+            }
+            if ((c == '"' || c == '\'') && previous == '=')
+                quote = c;
+            else if (c == '>')
+                return true;
+            if (!IsBlank(c))
+                previous = c;
+            return false;
+        });
+    }
+    if (!ended) {
+        // No end before the end of the input: the rest becomes one text run.
+        while (FPosition > FTokenStart && IsBlank(FPosition[-1]))
+            --FPosition;
+        FReturns = FindByte<'\r'>(std::string_view(FTokenStart, static_cast<size_t>(FPosition - FTokenStart))) != std::string_view::npos;
+        FToken = xtText;
+        return;
+    }
+    if (kind != xtStartTag) {
+        FToken = kind;
+        return;
     }
 
     const char* tag = FTokenStart;
@@ -280,8 +438,6 @@ void TXMLTokenizer::ScanTag()
     auto lower = [tag](size_t i) { return Cp1252Lower(static_cast<unsigned char>(tag[i])); };
     if (length >= 5 && tag[1] == '?' && lower(2) == 'x' && lower(3) == 'm' && lower(4) == 'l')
         FToken = xtDeclaration;
-    else if (length >= 4 && tag[1] == '!' && tag[2] == '-' && tag[3] == '-')
-        FToken = xtComment;
     // Exactly "</>" ends an unnamed item, as the writer puts it.
     else if (tag[length - 2] == '/' && length > 3)
         FToken = xtEmptyTag;

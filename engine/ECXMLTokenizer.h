@@ -10,6 +10,8 @@
 enum TXMLToken {
     xtEnd = 0,
     xtComment = 6,
+    // A CDATA section, "<![CDATA[" to "]]>": text of the element it stands in.
+    xtCData = 7,
     xtDeclaration = 8,
     xtText = 9,
     xtStartTag = 10,
@@ -68,12 +70,18 @@ public:
     size_t TagEntryBytes() const { return FTagEntryBytes; }
     // Line of the scan, counting only line feeds between tokens.
     int SourceLine() const { return FSourceLine; }
+    // "UTF-8" or "UTF-16" when the text was converted from that encoding into the code
+    // page (announced by a byte-order mark, or UTF-8 by the XML declaration); else "".
+    const char* SourceEncoding() const { return FSourceEncoding; }
 
 protected:
     // `capacity` 0: one window over the whole stream, which never grows.
     TXMLTokenizer(std::istream& stream, size_t capacity, bool growing);
 
 private:
+    // Converts the text read, as its start announces, failing with the character the code
+    // page cannot hold, or the bytes that are no character, and its line.
+    void ConvertToCodePage(size_t& size);
     // `raw` without its CR LF and LF CR pairs, in `scratch` when it has any.
     static std::string_view WithoutLineEndPairs(std::string_view raw, std::string& scratch);
     void SkipBlanks();
@@ -84,6 +92,12 @@ private:
     // FReturns any CR passed on the way.
     template <char... Stops>
     char* ScanPastReturns(char* from);
+    // Runs `step` over the token's bytes from `from` on, reading on across chunks, until
+    // it accepts a byte as the token's last; false, at the input's end, when none was.
+    template <class Step>
+    bool ScanUntil(char* from, Step step);
+    // Whether the token's bytes begin with `text` (in lower case when `anyCase`).
+    bool StartsWith(const char* text, bool anyCase = false) const;
     void ScanTag();
     // Reads a tag of the usual shape from FTokenStart to its end; false, having changed
     // nothing but the usual tag's fields, for any other tag.
@@ -106,6 +120,7 @@ private:
     bool FReturns = false;
     bool FExhausted = false;
     int FSourceLine = 1;
+    const char* FSourceEncoding = "";
     TXMLToken FToken = xtEnd;
     bool FUsual = false;
     std::string_view FTagName;

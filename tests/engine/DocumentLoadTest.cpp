@@ -29,7 +29,8 @@ TEST(DocumentLoad, BuildsTreeFromElementsAndText)
     EXPECT_EQ(Loaded("<a><b></x><c/></a>"), Loaded("<a><b/><c/></a>"));
     // Missing end tags leave the tree as far as it goes.
     EXPECT_EQ(Loaded("<a><b>t<c x=\"1\">"), "a\n  b = t\n    c [x=1]\n");
-    EXPECT_EQ(Loaded("<?xml version=\"1.0\"?>\r\n<!DOCTYPE a>\r\n<!-- note -->\r\n<a/>"), "!DOCTYPE [a]\n  a\n");
+    // A document type is passed over like a comment; it was once read as a start tag.
+    EXPECT_EQ(Loaded("<?xml version=\"1.0\"?>\r\n<!DOCTYPE a>\r\n<!-- note -->\r\n<a/>"), "\n  a\n");
 }
 
 TEST(DocumentLoad, EmptyElementTagsBecomeChildrenOfAnUnnamedRoot)
@@ -45,36 +46,54 @@ TEST(DocumentLoad, TextRunsOfOneElementJoinWithLineBreaks)
     // "<br/>" is the written form of a line break, not an item.
     EXPECT_EQ(Loaded("<a>x<br/>y</a>"), "a = x\\0d\\0ay\n");
     EXPECT_EQ(Loaded("<a>x<br/><br/>y</a>"), "a = x\\0d\\0a\\0d\\0ay\n");
-    // Each run is decoded once, on its own.
-    EXPECT_EQ(Loaded("<a>&amp;lt;<b/>&amp;gt; &#13;&apos;</a>"), "a = &lt;\\0d\\0a&gt; &#13;&apos;\n  b\n");
+    // Each run is decoded once, on its own; "&apos;" and character references are
+    // decoded too (they once stayed as written in text).
+    EXPECT_EQ(Loaded("<a>&amp;lt;<b/>&amp;gt; &#13;&apos;</a>"), "a = &lt;\\0d\\0a&gt; \\0d'\n  b\n");
     EXPECT_EQ(Loaded("<a>&lt;&gt;&quot;&amp;</a>"), "a = <>\"&\n");
 }
 
 TEST(DocumentLoad, ParametersFollowQuotingAndBlankRules)
 {
-    EXPECT_EQ(Loaded(R"(<item a="1" b="x y" c='q'/>)"), "\n  item [a=1] [b=x y] [c='q']\n");
+    // Single quotes enclose a value as double ones do (the quotes once stayed in it).
+    EXPECT_EQ(Loaded(R"(<item a="1" b="x y" c='q'/>)"), "\n  item [a=1] [b=x y] [c=q]\n");
     EXPECT_EQ(Loaded(R"(<item a="">)"), "item [a=\"\"]\n");
     EXPECT_EQ(Loaded(R"(<item a= b="2">)"), "item [b=2]\n");
-    EXPECT_EQ(Loaded(R"(<item a="1" >)"), "item [a=1\" ]\n");
-    EXPECT_EQ(Loaded(R"(<item  a="1">)"), "item [] [a=1]\n");
+    // Blanks before the tag's end, and runs of blanks, separate and add nothing (a final
+    // blank once stayed in the last value, and each further blank made an empty entry).
+    EXPECT_EQ(Loaded(R"(<item a="1" >)"), "item [a=1]\n");
+    EXPECT_EQ(Loaded(R"(<item  a="1">)"), "item [a=1]\n");
     // Each entry is processed by its name, so a second "a" sets the first entry's value.
     EXPECT_EQ(Loaded(R"(<item A="1" a="2">)"), "item [a=1] [a=\"2\"]\n");
     EXPECT_EQ(Loaded(R"(<item a="&lt;&quot;&amp;lt;&gt;">)"), "item [a=<\"&lt;>]\n");
-    // Line breaks are kept as character references; nothing else is.
-    EXPECT_EQ(Loaded(R"(<item a="1&#13;&#10;2&#10;3&amp;#13;&#9;">)"), "item [a=1\\0d\\0a2\\0a3&#13;&#9;]\n");
+    // Character references the code page holds are decoded (once only "&#13;" and "&#10;"
+    // were); others stay as written.
+    EXPECT_EQ(Loaded(R"(<item a="1&#13;&#10;2&#10;3&amp;#13;&#9;&#xE9;&#233;&#x4E2D;&#0;&#12x;">)"),
+              "item [a=1\\0d\\0a2\\0a3&#13;\\09\xE9\xE9&#x4E2D;&#0;&#12x;]\n");
     // Entries of other shapes after, before and between usual ones.
     EXPECT_EQ(Loaded(R"(<item a="1" b=2 c="x &amp; y">)"), "item [a=1] [b=2] [c=x & y]\n");
     EXPECT_EQ(Loaded(R"(<item a="1"b="2" c="3">)"), "item [a=1\"b=\"2] [c=3]\n");
-    EXPECT_EQ(Loaded(R"(<item a="1" b="2"  c="3">)"), "item [a=1] [b=2] [] [c=3]\n");
+    EXPECT_EQ(Loaded(R"(<item a="1" b="2"  c="3">)"), "item [a=1] [b=2] [c=3]\n");
 }
 
-TEST(DocumentLoad, LineBreaksLeftInATagEndParametersEvenInsideQuotes)
+// Tabs and line breaks in a tag separate as blanks do; inside a quoted value each line
+// break becomes a blank. (A line break once ended an entry even inside quotes, and the
+// tokenizer glued the lines of a tag together.)
+TEST(DocumentLoad, TabsAndLineBreaksInATagSeparateAsBlanksDo)
 {
-    EXPECT_EQ(Loaded("<item a=\"1\"\nb=\"2\"\rc=\"3\">"), "item [a=1] [b=2] [c=3]\n");
-    // The broken value keeps its quotes, and its second half has no name.
-    EXPECT_EQ(Loaded("<item a=\"x\ny\" b=\"2\">"), "item [a=\"x] [y\"] [b=2]\n");
-    // A line break at the end of the parameter text adds no empty entry.
-    EXPECT_EQ(Loaded("<item a=\"1\"\n>"), "item [a=1]\n");
+    const std::pair<const char*, const char*> cases[] = {
+        {"<item a=\"1\"\nb=\"2\"\rc=\"3\">", "item [a=1] [b=2] [c=3]\n"},
+        {"<item a=\"x\ny\" b=\"2\">", "item [a=x y] [b=2]\n"},
+        {"<item a=\"x\r\ny\rz\" b='1\n2'>", "item [a=x y z] [b=1 2]\n"},
+        {"<item a=\"1\"\n>", "item [a=1]\n"},
+        {"<item\r\n   a=\"1\"\r\n   b=\"2\"/>", "\n  item [a=1] [b=2]\n"},
+        {"<item\ta=\"1\"\tb=\"x\ty\">", "item [a=1] [b=x\\09y]\n"},
+        {"<db host=\"srv01\" port=\"5432\" />", "\n  db [host=srv01] [port=5432]\n"},
+        {"<item a = \"1\" b= '2' c =\"3\">", "item [a=1] [b=2] [c=3]\n"},
+        // A ">" inside a quoted value does not end the tag.
+        {"<item a=\"x>y\" b='<>'>t</item>", "item [a=x>y] [b=<>] = t\n"},
+    };
+    for (const auto& [text, tree] : cases)
+        EXPECT_EQ(Loaded(text), tree) << text;
 }
 
 TEST(DocumentLoad, ManyParametersFollowTheSameRulesAsAFew)

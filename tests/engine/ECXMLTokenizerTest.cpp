@@ -20,7 +20,7 @@ Tokens Tokenize(std::istream& stream, bool withLines = false)
 {
     static const std::map<TXMLToken, std::string> Kinds{
         {xtComment, "comment"}, {xtDeclaration, "declaration"}, {xtText, "text"},
-        {xtStartTag, "start"}, {xtEndTag, "endtag"}, {xtEmptyTag, "empty"}};
+        {xtStartTag, "start"}, {xtEndTag, "endtag"}, {xtEmptyTag, "empty"}, {xtCData, "cdata"}};
     Tokens tokens;
     try {
         Tokenizer tokenizer(stream);
@@ -70,11 +70,15 @@ TEST(XMLTokenizer, ClassifiesTagsByTheirText)
     const std::string input =
         "<?xml version=\"1.0\"?>\n<?XML-STYLESHEET href=\"s.xsl\"?><!-- a > b -->"
         "<!DOCTYPE x><![CDATA[ p > q ]]><?pi x?><a k=\"1\"></a/></a><b/></></a ><a k=\"x>y\"/>";
+    // A comment runs to its "-->", a CDATA section to its "]]>", a document type and a
+    // processing instruction are passed over like comments, and a ">" in a quoted value
+    // ends no tag. (Each of these once ended at the first ">", and the document type and
+    // instruction were start tags.)
     const Tokens expected{
         "declaration <?xml version=\"1.0\"?>", "declaration <?XML-STYLESHEET href=\"s.xsl\"?>",
-        "comment <!-- a >", "text b -->", "start <!DOCTYPE x>", "start <![CDATA[ p >", "text q ]]>",
-        "start <?pi x?>", "start <a k=\"1\">", "empty </a/>", "endtag </a>", "empty <b/>", "endtag </>",
-        "endtag </a >", "start <a k=\"x>", "text y\"/>"};
+        "comment <!-- a > b -->", "comment <!DOCTYPE x>", "cdata <![CDATA[ p > q ]]>",
+        "comment <?pi x?>", "start <a k=\"1\">", "empty </a/>", "endtag </a>", "empty <b/>", "endtag </>",
+        "endtag </a >", "empty <a k=\"x>y\"/>"};
     EXPECT_EQ(Tokenize<TXMLTokenizer>(input), expected);
     EXPECT_EQ(Tokenize<TXMLLargeTokenizer>(input), expected);
 }
@@ -85,7 +89,43 @@ TEST(XMLTokenizer, TextRunsLoseOuterBlanksAndLineEndPairs)
     EXPECT_EQ(Tokenize<TXMLTokenizer>("<a>a\r\n  b\r\n</a>"), (Tokens{"start <a>", "text a  b", "endtag </a>"}));
     EXPECT_EQ(Tokenize<TXMLTokenizer>("a\n  b"), (Tokens{"text a\n  b"}));
     EXPECT_EQ(Tokenize<TXMLTokenizer>("a\n\rb c\rd"), (Tokens{"text ab c\rd"}));
-    EXPECT_EQ(Tokenize<TXMLTokenizer>("<a\r\n b=\"\xE9\"\r\n>"), (Tokens{"start <a b=\"\xE9\">"}));
+    // A tag keeps its line breaks, which separate its parts as blanks do (they were once
+    // taken out, gluing the lines together).
+    EXPECT_EQ(Tokenize<TXMLTokenizer>("<a\r\n b=\"\xE9\"\r\n>"), (Tokens{"start <a\r\n b=\"\xE9\"\r\n>"}));
+}
+
+// Markup that is not an element, however it is laid out and wherever a chunk of the
+// chunked tokenizer ends in it, gives one token, the same in both tokenizers.
+TEST(XMLTokenizer, DeclarationsCommentsAndSectionsAreOneTokenAcrossChunks)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"<!DOCTYPE x [ <!ELEMENT a (#PCDATA)> <!-- > --> ]>", "comment"},
+        {"<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0//EN\" \"x>.dtd\">", "comment"},
+        {"<!DOCTYPE r [\n<!ENTITY e \"]>\">\n<!ATTLIST a b CDATA '>'>\n]>", "comment"},
+        {"<!-- <a> -- > < -->", "comment"},
+        {"<!---->", "comment"},
+        {"<![CDATA[<a>]]]]>", "cdata"},
+        {"<?php echo '>'; ?>", "comment"},
+        {"<a\n  x='>'\n  y=\"<\"\n/>", "empty"},
+    };
+    for (const auto& [markup, kind] : cases) {
+        for (size_t shift = 0; shift < 24; ++shift) {
+            // Lines of text up to just before the chunk's end, then the markup across it.
+            std::string input = "<r>\n";
+            while (input.size() + 80 < TXMLTokenizer::ChunkSize - shift)
+                input += std::string(70, 't') + "\n";
+            input += std::string(TXMLTokenizer::ChunkSize - shift - input.size() - 1, 'u') + "\n";
+            const size_t at = input.size();
+            input += markup + "<e/></r>";
+            const Tokens chunked = Tokenize<TXMLTokenizer>(input);
+            ASSERT_GE(chunked.size(), 5u) << markup << " at " << at;
+            EXPECT_EQ(chunked[chunked.size() - 3], kind + " " + markup) << "at " << at;
+            EXPECT_EQ(chunked, Tokenize<TXMLLargeTokenizer>(input)) << markup << " at " << at;
+        }
+    }
+    // Without its end, the rest of the input is one text run.
+    EXPECT_EQ(Tokenize<TXMLTokenizer>("<a/><!-- open > "), (Tokens{"empty <a/>", "text <!-- open >"}));
+    EXPECT_EQ(Tokenize<TXMLTokenizer>("<![CDATA[ x"), (Tokens{"text <![CDATA[ x"}));
 }
 
 TEST(XMLTokenizer, SourceLineCountsOnlyLineFeedsBetweenTokens)
