@@ -545,6 +545,10 @@ void TfrmXMLDialog::LoadDocument()
     FModified = false;
     UpdateActions();
     FUpdating = false;
+    // Until the next pick, the status bar tells that the text was converted.
+    if (!XML.LoadedEncoding().empty())
+        SetStatusPanel(QStringLiteral("Converted from %1 into the code page Windows-1252, in which a save writes it")
+                           .arg(QString::fromStdString(XML.LoadedEncoding())));
 }
 
 void TfrmXMLDialog::RebuildTree(TXMLItem* keep)

@@ -313,3 +313,60 @@ TEST(DocumentLoad, LoadedCompleteTellsAWholeDocumentFromAPart)
     EXPECT_THROW(document.LoadFromText("<A/></A><B/>"), EParserError);
     EXPECT_FALSE(document.LoadedComplete());
 }
+
+// A document that announces UTF-8 (a byte-order mark, or its declaration in any letter
+// case) or UTF-16 (a byte-order mark) is converted into the code page; one without such a
+// start reads as code page text as ever. A character the code page cannot hold, or bytes
+// that are no character, fail the load naming the character and its line, and leave no
+// tree behind.
+TEST(DocumentLoad, UnicodeDocumentsAreConvertedIntoTheCodePage)
+{
+    const auto utf16 = [](std::u16string_view text, bool littleEndian) {
+        std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+        for (char16_t unit : text) {
+            const char low = static_cast<char>(unit & 0xFF);
+            const char high = static_cast<char>(unit >> 8);
+            bytes += littleEndian ? std::string{low, high} : std::string{high, low};
+        }
+        return bytes;
+    };
+    const struct {
+        std::string text;
+        const char* tree; // nullptr: the load fails with `error`
+        const char* encoding;
+        const char* error;
+    } cases[] = {
+        {"\xEF\xBB\xBF<Gr\xC3\xB6\xC3\x9F" "e h\xC3\xB6he=\"2 m\"/>", "\n  Gr\xF6\xDF" "e [h\xF6he=2 m]\n", "UTF-8", nullptr},
+        {"<?xml version=\"1.0\" encoding='Utf-8'?>\n<a t=\"\xE2\x82\xAC\">\xC3\xA9</a>", "a [t=\x80] = \xE9\n", "UTF-8", nullptr},
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<a>\xC3\xA9</a>", "a = \xC3\xA9\n", "", nullptr},
+        {"<a>\xC3\xA9</a>", "a = \xC3\xA9\n", "", nullptr},
+        {utf16(u"<a b=\"\u00E9\">\u20AC</a>", true), "a [b=\xE9] = \x80\n", "UTF-16", nullptr},
+        {utf16(u"<a b=\"\u00E9\">\u20AC</a>", false), "a [b=\xE9] = \x80\n", "UTF-16", nullptr},
+        {"\xEF\xBB\xBF<a>\n<b>\n\xE4\xB8\xAD</b></a>", nullptr, "", "The character U+4E2D (\xE4\xB8\xAD) has no place in the code page Windows-1252 on line 3"},
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a>\xC3(</a>", nullptr, "", "Bytes that are not UTF-8 text on line 2"},
+        {utf16(u"<a>\n\xD800</a>", true), nullptr, "", "Bytes that are not UTF-16 text on line 2"},
+    };
+    for (const auto& example : cases) {
+        TECXMLParser document;
+        document.LoadFromText("<old/>");
+        if (example.tree) {
+            document.LoadFromText(example.text);
+            EXPECT_EQ(Dump(*document.Root()), example.tree) << example.text;
+            EXPECT_EQ(document.LoadedEncoding(), example.encoding) << example.text;
+            // The program's own format, in the code page, reads back to the same tree.
+            TECXMLParser again;
+            again.LoadFromText(SaveText(document));
+            EXPECT_EQ(Dump(*again.Root()), example.tree) << example.text;
+            continue;
+        }
+        try {
+            document.LoadFromText(example.text);
+            ADD_FAILURE() << "no error for " << example.text;
+        } catch (const EParserError& error) {
+            EXPECT_STREQ(error.what(), example.error);
+        }
+        EXPECT_EQ(document.Root()->Count(), 0);
+        EXPECT_EQ(document.Root()->Name(), "");
+        EXPECT_FALSE(document.LoadedComplete());
+    }
+}

@@ -545,3 +545,31 @@ TEST_F(MainWindow, FileDialogsOfAnInstalledProgramStartWhereTheUserCanWrite)
     EXPECT_EQ(folderOf("OpenDialog1", "aLoad"), QString::fromStdString((home / "Documents").string()));
     qputenv("HOME", oldHome);
 }
+
+// A UTF-8 document shows its names as the user types them, the status bar says it was
+// converted, and a save writes the program's own format in the code page. One with a
+// character the code page cannot hold is refused with that character and its line.
+TEST_F(MainWindow, AUtf8DocumentIsConvertedAndOneTheCodePageCannotHoldIsRefused)
+{
+    const std::string utf8 = Folder.Write("anlage.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                                        "<Anlage>\n  <Gr\xC3\xB6\xC3\x9F" "e h\xC3\xB6he=\"2 m\"/>\n</Anlage>\n").string();
+    Open({QString::fromStdString(utf8)});
+    EXPECT_EQ(Panel(), QStringLiteral("Converted from UTF-8 into the code page Windows-1252, in which a save writes it"));
+    ClickNode(Node({0}));
+    ClickRow(0);
+    EXPECT_EQ(Result(), QStringLiteral("Anlage.Gr\u00F6\u00DFe.h\u00F6he"));
+    // Save writes the document as it stands, changed or not.
+    Command("asave")->setEnabled(true);
+    Command("asave")->trigger();
+    const std::string saved = TTempFolder::Read(utf8);
+    EXPECT_TRUE(saved.starts_with("<?xml version=\"1.0\" encoding=\"ISO8859-1\" ?>\r\n")) << saved;
+    EXPECT_NE(saved.find("<Gr\xF6\xDF" "e h\xF6he=\"2 m\"/>"), std::string::npos) << saved;
+
+    const std::string chinese = Folder.Write("zh.xml", "\xEF\xBB\xBF<a>\n<b>\xE4\xB8\xAD</b>\n</a>\n").string();
+    TModalAnswer error(QStringLiteral("OK"));
+    Open({QString::fromStdString(chinese)});
+    ASSERT_TRUE(WaitFor([&] { return error.Answered(); }));
+    EXPECT_EQ(error.Text(), QStringLiteral("Cannot find file :") + QString::fromStdString(chinese) +
+                                QStringLiteral("\nThe character U+4E2D (\u4E2D) has no place in the code page Windows-1252 on line 2"));
+    EXPECT_EQ(Tree()->model()->rowCount(Node({})), 0);
+}
