@@ -372,10 +372,13 @@ std::string Decode(std::string_view text)
     return out;
 }
 
-// Removes the enclosing quotes of a value longer than two characters: double ones, or
-// single ones where the value begins with one.
+// Removes the enclosing quotes of a value: both of an empty one, else of one longer than
+// two characters double ones, or single ones where the value begins with one.
 std::string_view Unquoted(std::string_view value)
 {
+    // Two quotes alone enclose an empty value, which the list leaves out.
+    if (value.size() == 2 && value[0] == value[1] && (value[0] == '"' || value[0] == '\''))
+        return value.substr(2);
     if (value.size() > 2) {
         const char quote = value.front() == '\'' ? '\'' : '"';
         if (value.front() == quote)

@@ -483,8 +483,7 @@ bool TXMLTokenizer::ScanUsualTag()
             // be read back before its parts are stored, which stalls the processor.
             TXMLParamEntry& entry = FTagEntries[FTagEntryCount++];
             entry.name = std::string_view(name, static_cast<size_t>(sign - name));
-            // An empty value keeps its quotes, as in an entry of any other shape.
-            entry.value = p > sign + 2 ? std::string_view(sign + 2, static_cast<size_t>(p - sign - 2)) : std::string_view(sign + 1, 2);
+            entry.value = std::string_view(sign + 2, static_cast<size_t>(p - sign - 2));
             entry.ampersand = ampersand;
             FTagEntryBytes += entry.name.size() + 1 + entry.value.size();
             ++p;

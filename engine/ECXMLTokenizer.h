@@ -20,8 +20,7 @@ enum TXMLToken {
 };
 
 // An entry of a tag's parameters as it stands in the tag: the name, the value without
-// its quotes and not yet decoded (an empty value keeps its two quotes), and whether the
-// value holds a "&".
+// its quotes and not yet decoded, and whether the value holds a "&".
 struct TXMLParamEntry {
     std::string_view name;
     std::string_view value;
