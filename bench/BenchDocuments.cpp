@@ -325,6 +325,42 @@ void WriteAttributeDocument(const std::filesystem::path& file, int entries, std:
     sink.Close();
 }
 
+void WriteMarkupDocument(const std::filesystem::path& file, int entries, std::uint64_t seed)
+{
+    TDocumentSink sink(file);
+    TRandom random(seed);
+    sink.Put("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+             "<!DOCTYPE catalog [\n"
+             "  <!ELEMENT catalog (entry*)>\n"
+             "  <!ATTLIST entry id CDATA #REQUIRED kind (a|b) \"a\">\n"
+             "  <!-- declarations may hold > and < -->\n"
+             "]>\n"
+             "<!-- A catalogue written by another program: comments with <tags> in them,\n"
+             "     multi-line start tags, single quotes, character references. -->\n"
+             "<catalog>\n");
+    for (int i = 0; i < entries; ++i) {
+        sink.Put("\t<entry\n\t\tid='e");
+        sink.PutNumber(static_cast<std::uint64_t>(i));
+        sink.Put("'\n\t\tname = \"item &#233; ");
+        sink.PutNumber(static_cast<std::uint64_t>(random.Between(0, 1000000)));
+        sink.Put("\"\n\t\tnote=\"a &gt; b &apos;q&apos;\">\n");
+        if (i % 4 == 0)
+            sink.Put("\t\t<!-- entry <");
+        if (i % 4 == 0) {
+            sink.PutNumber(static_cast<std::uint64_t>(i));
+            sink.Put("> -->\n");
+        }
+        sink.Put("\t\t<code><![CDATA[if (a < b && c > d) return \"<x/>\";]]></code>\n"
+                 "\t\t<size w=\"");
+        sink.PutNumber(static_cast<std::uint64_t>(random.Between(1, 500)));
+        sink.Put("\" h='");
+        sink.PutNumber(static_cast<std::uint64_t>(random.Between(1, 500)));
+        sink.Put("' />\n\t</entry>\n");
+    }
+    sink.Put("</catalog>\n");
+    sink.Close();
+}
+
 void WriteDeepDocument(const std::filesystem::path& file, int levels)
 {
     TDocumentSink sink(file);

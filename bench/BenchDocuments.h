@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <string>
 
-// Documents for the benchmarks, written in the engine's own format: CR LF line ends,
-// attributes in double quotes, only the four entities the loader decodes. The same
-// arguments always give the same bytes.
+// Documents for the benchmarks, most in the engine's own format (CR LF line ends,
+// attributes in double quotes, only the entities the writer puts); the same arguments
+// always give the same bytes.
 
 struct TMixedOptions {
     // Blocks are written until the file reaches this size...
@@ -32,6 +32,11 @@ void WriteFlatDocument(const std::filesystem::path& file, int items);
 
 // `entries` elements with 20 to 40 attributes each (distinct names), 100 to a group.
 void WriteAttributeDocument(const std::filesystem::path& file, int entries, std::uint64_t seed);
+
+// `entries` elements as other programs write them: a document type with an internal
+// subset, comments holding "<" and ">", start tags over several lines with tabs, single
+// quotes and blanks around "=", character references and CDATA sections; LF line ends.
+void WriteMarkupDocument(const std::filesystem::path& file, int entries, std::uint64_t seed);
 
 // `levels` elements named d, each inside the one before, one tag per line and no
 // indentation; the deepest has a text value. Its path is "d" repeated, joined by ".".

@@ -380,6 +380,9 @@ std::vector<TBenchDocument> GenerateDocuments(const fs::path& folder, double sca
     WriteAttributeDocument(folder / "attributes.xml", static_cast<int>(scaled(40000)), Seed + 2);
     documents.push_back(Describe("attributes", "20-40 attributes per element", folder / "attributes.xml"));
 
+    WriteMarkupDocument(folder / "markup.xml", static_cast<int>(scaled(100000)), Seed + 3);
+    documents.push_back(Describe("markup", "DOCTYPE, comments, CDATA, multi-line tags", folder / "markup.xml"));
+
     WriteDeepDocument(folder / "deep.xml", deepLevels);
     documents.push_back(Describe("deep", "deep, one element per line", folder / "deep.xml"));
 

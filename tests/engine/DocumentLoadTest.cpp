@@ -15,11 +15,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Loaded(std::string_view text)
+// The tree a text gives; the program's own format of that tree must read back to it, but
+// where two parameters share a name, which the writer gives one value.
+std::string Loaded(std::string_view text, bool roundTrip = true)
 {
     TECXMLParser document;
     LoadText(document, text);
-    return Dump(*document.Root());
+    const std::string tree = Dump(*document.Root());
+    if (!roundTrip)
+        return tree;
+    TECXMLParser again;
+    LoadText(again, SaveText(document));
+    EXPECT_EQ(Dump(*again.Root()), tree) << "written as " << SaveText(document);
+    return tree;
 }
 
 TEST(DocumentLoad, BuildsTreeFromElementsAndText)
@@ -64,7 +72,7 @@ TEST(DocumentLoad, ParametersFollowQuotingAndBlankRules)
     EXPECT_EQ(Loaded(R"(<item a="1" >)"), "item [a=1]\n");
     EXPECT_EQ(Loaded(R"(<item  a="1">)"), "item [a=1]\n");
     // Each entry is processed by its name, so a second "a" sets the first entry's value.
-    EXPECT_EQ(Loaded(R"(<item A="1" a="2">)"), "item [a=1] [a=\"2\"]\n");
+    EXPECT_EQ(Loaded(R"(<item A="1" a="2">)", false), "item [a=1] [a=\"2\"]\n");
     EXPECT_EQ(Loaded(R"(<item a="&lt;&quot;&amp;lt;&gt;">)"), "item [a=<\"&lt;>]\n");
     // Character references the code page holds are decoded (once only "&#13;" and "&#10;"
     // were); others stay as written.
@@ -113,7 +121,7 @@ TEST(DocumentLoad, ManyParametersFollowTheSameRulesAsAFew)
     // its own value decoded once more; the later entry keeps its quotes.
     std::string repeated = expected;
     repeated.replace(repeated.find("[p3=v&lt;3]"), 11, "[P3=v<3]");
-    EXPECT_EQ(Loaded(tag + " P3=\"x\">"), repeated + " [P3=\"x\"]\n");
+    EXPECT_EQ(Loaded(tag + " P3=\"x\">", false), repeated + " [P3=\"x\"]\n");
 }
 
 TEST(DocumentLoad, EveryTagShapeGetsTheNameAndParametersItsTextGives)
