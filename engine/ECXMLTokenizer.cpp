@@ -17,6 +17,16 @@ namespace {
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
+int CountLineFeeds(const char* from, const char* to)
+{
+    int count = 0;
+    while ((from = static_cast<const char*>(std::memchr(from, '\n', static_cast<size_t>(to - from)))) != nullptr) {
+        ++count;
+        ++from;
+    }
+    return count;
+}
+
 // The bytes above 32 but those given.
 constexpr std::array<bool, 256> BytesAbove32But(std::initializer_list<char> excluded)
 {
@@ -278,6 +288,8 @@ inline void TXMLTokenizer::SkipBlanks()
 TXMLToken TXMLTokenizer::NextToken()
 {
     FUsual = false;
+    FSourceLine += FTokenLineFeeds;
+    FTokenLineFeeds = 0;
     if (!FExhausted)
         SkipBlanks();
     if (FExhausted) {
@@ -420,6 +432,7 @@ void TXMLTokenizer::ScanTag()
             return false;
         });
     }
+    FTokenLineFeeds = CountLineFeeds(FTokenStart, FPosition);
     if (!ended) {
         // No end before the end of the input: the rest becomes one text run.
         while (FPosition > FTokenStart && IsBlank(FPosition[-1]))
@@ -529,6 +542,7 @@ void TXMLTokenizer::ScanText()
     while (end > FTokenStart && IsBlank(end[-1]))
         --end;
     FPosition = end;
+    FTokenLineFeeds = CountLineFeeds(FTokenStart, end);
     FToken = xtText;
 }
 

@@ -67,7 +67,7 @@ public:
     const TXMLParamEntry* TagEntries() const { return FTagEntries.data(); }
     size_t TagEntryCount() const { return FTagEntryCount; }
     size_t TagEntryBytes() const { return FTagEntryBytes; }
-    // Line of the scan, counting only line feeds between tokens.
+    // The line the token begins on.
     int SourceLine() const { return FSourceLine; }
     // "UTF-8" or "UTF-16" when the text was converted from that encoding into the code
     // page (announced by a byte-order mark, or UTF-8 by the XML declaration); else "".
@@ -119,6 +119,8 @@ private:
     bool FReturns = false;
     bool FExhausted = false;
     int FSourceLine = 1;
+    // The line feeds inside the token, counted in when the next one is read.
+    int FTokenLineFeeds = 0;
     const char* FSourceEncoding = "";
     TXMLToken FToken = xtEnd;
     bool FUsual = false;

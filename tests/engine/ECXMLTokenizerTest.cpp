@@ -128,10 +128,15 @@ TEST(XMLTokenizer, DeclarationsCommentsAndSectionsAreOneTokenAcrossChunks)
     EXPECT_EQ(Tokenize<TXMLTokenizer>("<![CDATA[ x"), (Tokens{"text <![CDATA[ x"}));
 }
 
-TEST(XMLTokenizer, SourceLineCountsOnlyLineFeedsBetweenTokens)
+// Each token names the line it begins on: the line feeds inside tags, comments and text
+// runs count too (they once did not, and errors after a multi-line tag named a line too
+// early).
+TEST(XMLTokenizer, SourceLineIsTheLineATokenBeginsOn)
 {
     EXPECT_EQ(Tokenize<TXMLTokenizer>("<a\n b='1'>\ntext\nmore \n\n</a>\n", true),
-              (Tokens{"start <a\n b='1'> @1", "text text\nmore @2", "endtag </a> @4"}));
+              (Tokens{"start <a\n b='1'> @1", "text text\nmore @3", "endtag </a> @6"}));
+    EXPECT_EQ(Tokenize<TXMLTokenizer>("<!DOCTYPE a [\n<!ELEMENT a ANY>\n]>\n<!--\n-->\n<a/>", true),
+              (Tokens{"comment <!DOCTYPE a [\n<!ELEMENT a ANY>\n]> @1", "comment <!--\n--> @4", "empty <a/> @6"}));
 }
 
 TEST(XMLTokenizer, EveryCodeFromOneToThirtyTwoIsABlankAcrossChunks)
