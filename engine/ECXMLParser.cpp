@@ -400,21 +400,7 @@ void FinishEntry(std::string& entry, size_t equals)
 // notes on the way.
 const char* NextStop(const char* p, const char* end)
 {
-    for (; p < end; ++p)
-        switch (*p) {
-        case ' ':
-        case '\t':
-        case '\r':
-        case '\n':
-        case '"':
-        case '\'':
-        case '=':
-        case '&':
-            return p;
-        default:
-            break;
-        }
-    return end;
+    return NextOf<' ', '\t', '\r', '\n', '"', '\'', '=', '&'>(p, end);
 }
 
 

@@ -349,6 +349,56 @@ bool TXMLTokenizer::ScanUntil(char* from, Step step)
     }
 }
 
+template <class Accept>
+bool TXMLTokenizer::ScanToClose(char* from, Accept accept)
+{
+    char* p = from;
+    for (;;) {
+        for (p = const_cast<char*>(NextOf<'>'>(p, FChunkEnd)); p < FChunkEnd; p = const_cast<char*>(NextOf<'>'>(p + 1, FChunkEnd)))
+            if (accept(p)) {
+                FPosition = p + 1;
+                return true;
+            }
+        FPosition = FChunkEnd;
+        if (!ReadBuffer(FTokenStart))
+            return false;
+        p = FPosition;
+    }
+}
+
+bool TXMLTokenizer::ScanTagEnd(char* from)
+{
+    char* p = from;
+    char quote = 0;
+    for (;;) {
+        while (true) {
+            p = const_cast<char*>(quote == '"' ? NextOf<'"'>(p, FChunkEnd)
+                                  : quote       ? NextOf<'\''>(p, FChunkEnd)
+                                                : NextOf<'>', '"', '\''>(p, FChunkEnd));
+            if (p >= FChunkEnd)
+                break;
+            if (quote) {
+                quote = 0;
+            } else if (*p == '>') {
+                FPosition = p + 1;
+                return true;
+            } else {
+                // A quote opens a value only right after its "=", blanks between allowed.
+                const char* before = p;
+                while (before > FTokenStart && IsBlank(before[-1]))
+                    --before;
+                if (before > FTokenStart && before[-1] == '=')
+                    quote = *p;
+            }
+            ++p;
+        }
+        FPosition = FChunkEnd;
+        if (!ReadBuffer(FTokenStart))
+            return false;
+        p = FPosition;
+    }
+}
+
 bool TXMLTokenizer::StartsWith(const char* text, bool anyCase) const
 {
     // The bytes after the chunk end are in memory; the one at the chunk end stands aside.
@@ -372,10 +422,10 @@ void TXMLTokenizer::ScanTag()
     if (StartsWith("<!--")) {
         // A comment ends at the first "-->", whatever it holds.
         kind = xtComment;
-        ended = ScanUntil(FPosition + 1, [start](const char* p) { return *p == '>' && p - 2 >= start + 4 && p[-1] == '-' && p[-2] == '-'; });
+        ended = ScanToClose(FPosition + 1, [start](const char* p) { return p - 2 >= start + 4 && p[-1] == '-' && p[-2] == '-'; });
     } else if (StartsWith("<![CDATA[")) {
         kind = xtCData;
-        ended = ScanUntil(FPosition + 1, [start](const char* p) { return *p == '>' && p - 2 >= start + 9 && p[-1] == ']' && p[-2] == ']'; });
+        ended = ScanToClose(FPosition + 1, [start](const char* p) { return p - 2 >= start + 9 && p[-1] == ']' && p[-2] == ']'; });
     } else if (StartsWith("<!")) {
         // A document type or another declaration: quoted literals and an internal subset
         // in brackets, with its declarations and comments, are passed whole.
@@ -409,28 +459,11 @@ void TXMLTokenizer::ScanTag()
         // A processing instruction other than the XML and style-sheet declarations ends
         // at its "?>" and is passed over.
         kind = xtComment;
-        ended = ScanUntil(FPosition + 2, [start](const char* p) { return *p == '>' && p - 1 >= start + 2 && p[-1] == '?'; });
+        ended = ScanToClose(FPosition + 2, [start](const char* p) { return p - 1 >= start + 2 && p[-1] == '?'; });
     } else {
-        // A ">" inside a quoted value does not end the tag: a quote opens a value right
-        // after its "=", blanks between them allowed.
+        // A ">" inside a quoted value does not end the tag.
         kind = xtStartTag;
-        char quote = 0;
-        char previous = 0;
-        ended = ScanUntil(FPosition + 1, [&](const char* p) {
-            const char c = *p;
-            if (quote) {
-                if (c == quote)
-                    quote = 0;
-                return false;
-            }
-            if ((c == '"' || c == '\'') && previous == '=')
-                quote = c;
-            else if (c == '>')
-                return true;
-            if (!IsBlank(c))
-                previous = c;
-            return false;
-        });
+        ended = ScanTagEnd(FPosition + 1);
     }
     FTokenLineFeeds = CountLineFeeds(FTokenStart, FPosition);
     if (!ended) {

@@ -95,6 +95,11 @@ private:
     // it accepts a byte as the token's last; false, at the input's end, when none was.
     template <class Step>
     bool ScanUntil(char* from, Step step);
+    // The same for a token that ends at a ">" which `accept` takes.
+    template <class Accept>
+    bool ScanToClose(char* from, Accept accept);
+    // The same for a tag, whose quoted values may hold a ">".
+    bool ScanTagEnd(char* from);
     // Whether the token's bytes begin with `text` (in lower case when `anyCase`).
     bool StartsWith(const char* text, bool anyCase = false) const;
     void ScanTag();
