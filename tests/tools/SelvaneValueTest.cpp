@@ -210,3 +210,13 @@ TEST_F(SelvaneValue, AReadErrorFailsTheLoadAndReplacesNothing)
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("Cannot open file \"/proc/self/mem\". Input/output error"), std::string::npos) << run.err;
 }
+
+// A UTF-8 document is read as the dialog reads it: names typed in UTF-8 find its items.
+TEST_F(SelvaneValue, AUtf8DocumentIsReadByTheNamesAUserTypes)
+{
+    const std::string file = Folder.Write("anlage.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Anlage>\n"
+                                                        "  <Gr\xC3\xB6\xC3\x9F" "e h\xC3\xB6he=\"2 m\"/>\n</Anlage>\n").string();
+    const TRun run = RunTool(Folder, {file, "Anlage.Gr\xC3\xB6\xC3\x9F" "e.h\xC3\xB6he"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "2 m\n");
+}
