@@ -331,33 +331,44 @@ bool CharacterReference(std::string_view text, char& character, size_t& length)
 // so "&amp;lt;" gives "&lt;". Anything else after a "&" stays as written.
 size_t DecodeTo(std::string_view text, char* out)
 {
-    struct Entity {
-        std::string_view text;
-        char character;
-    };
-    static constexpr Entity Entities[] = {
-        {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&amp;", '&'}, {"&apos;", '\''},
-    };
     char* const start = out;
     size_t i = 0;
     for (size_t amp = text.find('&'); amp != std::string_view::npos; amp = text.find('&', i)) {
         std::memcpy(out, text.data() + i, amp - i);
         out += amp - i;
         i = amp + 1;
+        // One look at the byte after the "&" picks the entity to compare with.
+        const std::string_view rest = text.substr(amp + 1);
+        auto is = [&rest](std::string_view name) { return rest.size() >= name.size() && std::memcmp(rest.data(), name.data(), name.size()) == 0; };
         char character = '&';
-        const std::string_view rest = text.substr(amp);
         size_t length = 0;
-        if (rest.size() > 1 && rest[1] == '#') {
-            if (CharacterReference(rest, character, length))
-                i = amp + length;
-        } else {
-            for (const Entity& entity : Entities)
-                if (rest.starts_with(entity.text)) {
-                    character = entity.character;
-                    i = amp + entity.text.size();
-                    break;
-                }
+        switch (rest.empty() ? '\0' : rest[0]) {
+        case 'l':
+            if (is("lt;"))
+                character = '<', length = 3;
+            break;
+        case 'g':
+            if (is("gt;"))
+                character = '>', length = 3;
+            break;
+        case 'q':
+            if (is("quot;"))
+                character = '"', length = 5;
+            break;
+        case 'a':
+            if (is("amp;"))
+                character = '&', length = 4;
+            else if (is("apos;"))
+                character = '\'', length = 5;
+            break;
+        case '#':
+            if (CharacterReference(text.substr(amp), character, length))
+                --length;
+            break;
+        default:
+            break;
         }
+        i += length;
         *out++ = character;
     }
     if (i < text.size())
@@ -435,8 +446,6 @@ void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close
     FEntries.clear();
     const char* const end = text.data() + text.size();
     const char* start = text.data();
-    char quote = 0;
-    char previous = 0;
     const char* equals = nullptr;
     bool ampersand = false;
     bool lineBreak = false;
@@ -446,39 +455,51 @@ void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close
         equals = nullptr;
         ampersand = false;
         lineBreak = false;
-        previous = 0;
     };
-    for (const char* p = NextStop(start, end); p < end; p = NextStop(p + 1, end)) {
+    // Whether the last byte that is no blank before `p` is an "=".
+    auto afterEquals = [&](const char* p) {
+        while (p > text.data() && IsTagBlank(p[-1]))
+            --p;
+        return p > text.data() && p[-1] == '=';
+    };
+    for (const char* p = NextStop(start, end); p < end;) {
         const char c = *p;
+        if (c == '"' || (c == '\'' && afterEquals(p))) {
+            // The quoted stretch at once, to its closing quote or the text's end.
+            const char* close = p + 1;
+            for (;; ++close) {
+                close = c == '"' ? NextOf<'"', '&', '\r', '\n'>(close, end) : NextOf<'\'', '&', '\r', '\n'>(close, end);
+                if (close >= end || *close == c)
+                    break;
+                if (*close == '&')
+                    ampersand = true;
+                else
+                    lineBreak = true;
+            }
+            p = close >= end ? end : NextStop(close + 1, end);
+            continue;
+        }
         if (c == '&') {
             ampersand = true;
-        } else if (quote) {
-            if (c == quote)
-                quote = 0;
-            else if (c == '\r' || c == '\n')
-                lineBreak = true;
         } else if (c == '=') {
             if (!equals)
                 equals = p;
-        } else if (c == '"' || (c == '\'' && previous == '=')) {
-            quote = c;
         } else if (IsTagBlank(c)) {
             const char* next = p;
             while (next < end && IsTagBlank(*next))
                 ++next;
             // "name = "value"": the entry goes on over the blanks before its "=", and
             // after it when its quoted value follows.
-            if (next < end && (*next == '=' || (previous == '=' && (*next == '"' || *next == '\'')))) {
-                p = next - 1;
+            if (next < end && (*next == '=' || ((*next == '"' || *next == '\'') && p > text.data() && p[-1] == '='))) {
+                p = next;
                 continue;
             }
             cut(p);
             start = next;
-            p = next - 1;
+            p = next;
             continue;
         }
-        if (c != '&')
-            previous = c;
+        p = NextStop(p + 1, end);
     }
     if (start < end)
         cut(end);
