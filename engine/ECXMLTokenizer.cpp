@@ -332,12 +332,12 @@ char* TXMLTokenizer::ScanPastReturns(char* from)
     return p;
 }
 
-template <class Step>
-bool TXMLTokenizer::ScanUntil(char* from, Step step)
+template <class Next, class Step>
+bool TXMLTokenizer::ScanUntil(char* from, Next next, Step step)
 {
     char* p = from;
     for (;;) {
-        for (; p < FChunkEnd; ++p)
+        for (p = next(p, FChunkEnd); p < FChunkEnd; p = next(p + 1, FChunkEnd))
             if (step(p)) {
                 FPosition = p + 1;
                 return true;
@@ -352,18 +352,7 @@ bool TXMLTokenizer::ScanUntil(char* from, Step step)
 template <class Accept>
 bool TXMLTokenizer::ScanToClose(char* from, Accept accept)
 {
-    char* p = from;
-    for (;;) {
-        for (p = const_cast<char*>(NextOf<'>'>(p, FChunkEnd)); p < FChunkEnd; p = const_cast<char*>(NextOf<'>'>(p + 1, FChunkEnd)))
-            if (accept(p)) {
-                FPosition = p + 1;
-                return true;
-            }
-        FPosition = FChunkEnd;
-        if (!ReadBuffer(FTokenStart))
-            return false;
-        p = FPosition;
-    }
+    return ScanUntil(from, [](char* p, const char* end) { return const_cast<char*>(NextOf<'>'>(p, end)); }, accept);
 }
 
 bool TXMLTokenizer::ScanTagEnd(char* from)
@@ -433,7 +422,7 @@ void TXMLTokenizer::ScanTag()
         char quote = 0;
         bool subset = false;
         const char* comment = nullptr;
-        ended = ScanUntil(FPosition + 1, [&](const char* p) {
+        ended = ScanUntil(FPosition + 1, [](char* p, const char*) { return p; }, [&](const char* p) {
             const char c = *p;
             if (comment) {
                 if (c == '>' && p - 2 >= comment + 4 && p[-1] == '-' && p[-2] == '-')

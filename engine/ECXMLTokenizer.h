@@ -91,10 +91,11 @@ private:
     // FReturns any CR passed on the way.
     template <char... Stops>
     char* ScanPastReturns(char* from);
-    // Runs `step` over the token's bytes from `from` on, reading on across chunks, until
-    // it accepts a byte as the token's last; false, at the input's end, when none was.
-    template <class Step>
-    bool ScanUntil(char* from, Step step);
+    // Runs `step` over the token's bytes from `from` on that `next` (a byte, the chunk's
+    // end) lands on, reading on across chunks, until it accepts one as the token's last;
+    // false, at the input's end, when none was.
+    template <class Next, class Step>
+    bool ScanUntil(char* from, Next next, Step step);
     // The same for a token that ends at a ">" which `accept` takes.
     template <class Accept>
     bool ScanToClose(char* from, Accept accept);

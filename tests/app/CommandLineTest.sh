@@ -4,6 +4,7 @@
 # Usage: CommandLineTest.sh PROGRAM EXAMPLE
 set -uo pipefail
 program=$1
+windowShows=$(cd "$(dirname "$0")/../support" && pwd)/WindowShows.sh
 example=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -44,25 +45,8 @@ done
 cp "$example" "$work/-x.xml"
 cd "$work" || exit 1
 for arguments in "-- -x.xml" "-style fusion -- -x.xml"; do
-  if command -v xvfb-run > /dev/null && command -v xdotool > /dev/null; then
-    # shellcheck disable=SC2016,SC2086
-    xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-      "$0" "$@" > /dev/null 2>&1 &
-      program=$!
-      shown=1
-      for _ in $(seq 1 100); do
-        if xdotool search --name "XML Dialog : -x.xml" > /dev/null 2>&1; then shown=0; break; fi
-        kill -0 $program 2> /dev/null || break
-        sleep 0.2
-      done
-      kill $program 2> /dev/null
-      wait $program 2> /dev/null
-      exit $shown' "$program" $arguments || fail "selvane $arguments: the document's window does not show"
-  else
-    # shellcheck disable=SC2086
-    QT_QPA_PLATFORM=offscreen timeout 5 "$program" $arguments > /dev/null 2>&1
-    status=$?
-    [ $status -eq 124 ] || fail "selvane $arguments: status $status, where the window should stay open"
-  fi
+  # shellcheck disable=SC2086
+  bash "$windowShows" "XML Dialog : -x.xml" "$program" $arguments ||
+    fail "selvane $arguments: the document's window does not show"
 done
 echo "command line test: passed"

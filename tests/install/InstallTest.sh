@@ -7,6 +7,7 @@
 # cannot link, so that step is left out.
 # Usage: InstallTest.sh BUILD_DIR VERSION [--package | --sanitized]
 set -euo pipefail
+windowShows=$(cd "$(dirname "$0")/../support" && pwd)/WindowShows.sh
 build=$1
 version=$2
 mode=${3:-}
@@ -79,23 +80,8 @@ if [ "$mode" != --sanitized ] && command -v cc > /dev/null && command -v pkg-con
 fi
 
 # The dialog on the installed example: its window, titled after the document, shows.
-if command -v xvfb-run > /dev/null && command -v xdotool > /dev/null; then
-  xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-    "$1" "$2" > /dev/null 2>&1 &
-    program=$!
-    shown=1
-    for _ in $(seq 1 100); do
-      if xdotool search --name "XML Dialog : $2" > /dev/null 2>&1; then shown=0; break; fi
-      kill -0 $program 2> /dev/null || break
-      sleep 0.2
-    done
-    kill $program 2> /dev/null
-    wait $program 2> /dev/null
-    exit $shown' _ "$prefix/bin/selvane" "$example" || fail "the installed dialog shows no window"
-else
-  QT_QPA_PLATFORM=offscreen timeout 5 "$prefix/bin/selvane" "$example" > /dev/null && fail "the installed dialog ended at once" ||
-    [ $? -eq 124 ] || fail "the installed dialog failed"
-fi
+bash "$windowShows" "XML Dialog : $example" "$prefix/bin/selvane" "$example" ||
+  fail "the installed dialog shows no window"
 
 if [ "$mode" = --package ] && command -v dpkg-shlibdeps > /dev/null; then
   (cd "$build" && cpack -G DEB -B "$work/package" > "$work/cpack.log") || { cat "$work/cpack.log" >&2; fail "cpack"; }
