@@ -454,15 +454,19 @@ void TXMLTokenizer::ScanTag()
         kind = xtStartTag;
         ended = ScanTagEnd(FPosition + 1);
     }
-    FTokenLineFeeds = CountLineFeeds(FTokenStart, FPosition);
     if (!ended) {
-        // No end before the end of the input: the rest becomes one text run.
+        // No end before the end of the input: the rest becomes one text run. It is no
+        // tag, so a NUL byte in it ends the input, as anywhere outside a tag.
+        if (const void* nul = std::memchr(FTokenStart, '\0', static_cast<size_t>(FPosition - FTokenStart)))
+            FPosition = static_cast<char*>(const_cast<void*>(nul));
         while (FPosition > FTokenStart && IsBlank(FPosition[-1]))
             --FPosition;
         FReturns = FindByte<'\r'>(std::string_view(FTokenStart, static_cast<size_t>(FPosition - FTokenStart))) != std::string_view::npos;
+        FTokenLineFeeds = CountLineFeeds(FTokenStart, FPosition);
         FToken = xtText;
         return;
     }
+    FTokenLineFeeds = CountLineFeeds(FTokenStart, FPosition);
     if (kind != xtStartTag) {
         FToken = kind;
         return;

@@ -126,6 +126,8 @@ TEST(XMLTokenizer, DeclarationsCommentsAndSectionsAreOneTokenAcrossChunks)
     // Without its end, the rest of the input is one text run.
     EXPECT_EQ(Tokenize<TXMLTokenizer>("<a/><!-- open > "), (Tokens{"empty <a/>", "text <!-- open >"}));
     EXPECT_EQ(Tokenize<TXMLTokenizer>("<![CDATA[ x"), (Tokens{"text <![CDATA[ x"}));
+    // That run is no tag: a NUL byte in it ends the input.
+    EXPECT_EQ(Tokenize<TXMLTokenizer>(std::string("<a x=\"1>\0<b/>", 12)), (Tokens{"text <a x=\"1>"}));
 }
 
 // Each token names the line it begins on: the line feeds inside tags, comments and text
