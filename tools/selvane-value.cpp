@@ -7,6 +7,7 @@
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "CodePage.h"
@@ -102,15 +103,22 @@ int List(const char* fileName)
         TXMLItem* item;
         int next;
         size_t pathLength;
+        // How many children of each name were entered, for their places.
+        std::unordered_map<std::string_view, int> seen;
     };
     std::string path;
     std::string out;
     std::vector<Frame> open;
     auto enter = [&](TXMLItem* item) {
         const size_t length = path.size();
-        if (item->Parent())
+        if (!open.empty()) {
             path += '.';
-        path += item->Name();
+            path += item->Name();
+            if (const int place = ++open.back().seen[item->Name()]; place > 1)
+                path += "[" + std::to_string(place) + "]";
+        } else {
+            path += item->Name();
+        }
         const std::string printable = Printable(path);
         out.append(printable).append(1, '\n');
         const TXMLParams& params = item->Params();
@@ -119,7 +127,7 @@ int List(const char* fileName)
             out.append(printable).append(1, '.').append(Printable(name)).append(1, '=');
             out.append(Printable(params.Values(name))).append(1, '\n');
         }
-        open.push_back({item, 0, length});
+        open.push_back({item, 0, length, {}});
         if (out.size() > (1 << 16)) {
             std::fwrite(out.data(), 1, out.size(), stdout);
             out.clear();

@@ -746,12 +746,9 @@ void TfrmXMLDialog::tvXMLChange()
         FCurrentItem = FTreeModel->ItemOf(node);
         if (ViewerShowing())
             VisSelectItem(FCurrentItem);
-        // The items' own parents: deep nodes stand under an ancestor, not their parent.
-        std::vector<const TXMLItem*> chain;
-        for (const TXMLItem* at = FCurrentItem; at; at = at->Parent())
-            chain.push_back(at);
-        for (auto it = chain.rbegin(); it != chain.rend(); ++it)
-            FItemPath += (it == chain.rbegin() ? "" : ".") + (*it)->Name();
+        // From the items' own parents: deep nodes stand under an ancestor, not their
+        // parent. A repeated name carries its place among its siblings.
+        FItemPath = ItemFullPath(FCurrentItem);
         FillParamList();
     }
     UpdateActions();

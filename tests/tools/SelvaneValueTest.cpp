@@ -220,3 +220,17 @@ TEST_F(SelvaneValue, AUtf8DocumentIsReadByTheNamesAUserTypes)
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "2 m\n");
 }
+
+// Repeated names: each item is listed with its place among its siblings of its name, and
+// that path reads its values.
+TEST_F(SelvaneValue, RepeatedNamesAreListedAndReadByTheirPlace)
+{
+    const std::string file = Folder.Write("bom.xml", "<bom><hashes><hash alg=\"MD5\"/><hash alg=\"SHA-1\"/>"
+                                                     "<hash alg=\"SHA-256\"/></hashes></bom>").string();
+    TRun run = RunTool(Folder, {file, "bom.hashes.hash[3].alg", "bom.hashes.hash.alg", "bom.hashes.hash[2].alg"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "SHA-256\nMD5\nSHA-1\n");
+    run = RunTool(Folder, {"--list", file});
+    EXPECT_EQ(run.out, "bom\nbom.hashes\nbom.hashes.hash\nbom.hashes.hash.alg=MD5\nbom.hashes.hash[2]\n"
+                       "bom.hashes.hash[2].alg=SHA-1\nbom.hashes.hash[3]\nbom.hashes.hash[3].alg=SHA-256\n");
+}

@@ -573,3 +573,25 @@ TEST_F(MainWindow, AUtf8DocumentIsConvertedAndOneTheCodePageCannotHoldIsRefused)
                                 QStringLiteral("\nThe character U+4E2D (\u4E2D) has no place in the code page Windows-1252 on line 2"));
     EXPECT_EQ(Tree()->model()->rowCount(Node({})), 0);
 }
+
+// The second of two siblings of one name is picked by its place: the result, the stored
+// "Item" and the reselection at the next start all name it, not the first.
+TEST_F(MainWindow, ARepeatedNameIsPickedStoredAndReselectedByItsPlace)
+{
+    const QString alarms = QString::fromStdString(
+        Folder.Write("alarms.xml", "<Plant>\r\n  <Alarms>\r\n    <Alarm id=\"A17\" text=\"Oven door open\"/>\r\n"
+                                   "    <Alarm id=\"B03\" text=\"Conveyor M4 overtemperature\"/>\r\n  </Alarms>\r\n</Plant>\r\n")
+            .string());
+    Open({alarms});
+    ClickNode(Node({0, 1}));
+    ClickRow(1);
+    EXPECT_EQ(Result(), QStringLiteral("Plant.Alarms.Alarm[2].text"));
+    Command("aOK")->trigger();
+    Window.reset();
+    EXPECT_EQ(Stored("Item"), "Plant.Alarms.Alarm[2].text");
+
+    Open();
+    EXPECT_EQ(Tree()->currentIndex(), Node({0, 1}));
+    EXPECT_EQ(CurrentRowName(), QStringLiteral("text"));
+    EXPECT_EQ(Result(), QStringLiteral("Plant.Alarms.Alarm[2].text"));
+}
