@@ -166,9 +166,13 @@ void TfrmXMLDialog::WriteSettings()
     for (int i = 0; i < cbfilter->count(); ++i)
         filters << cbfilter->itemText(i) + QStringLiteral("\r\n");
     // One failed value does not keep the others from being written.
+    // "Server" names the file wherever the next start runs from. After an OK that could
+    // hand over nothing, both keep what they held.
+    const bool result = FRefusal.isEmpty();
+    const QString server = FSource.isEmpty() ? FSource : QFileInfo(FSource).absoluteFilePath();
     const std::pair<const char*, std::function<void()>> writes[] = {
-        {"Server", [&] { FSetup->WriteString("Server", FSource.toStdString()); }},
-        {"Item", [&] { FSetup->WriteString("Item", FResultItem.toStdString()); }},
+        {"Server", [&] { if (result) FSetup->WriteString("Server", server.toStdString()); }},
+        {"Item", [&] { if (result) FSetup->WriteString("Item", FResultItem.toStdString()); }},
         {"Filter", [&] { FSetup->WriteString("Filter", filters.join(QString()).toStdString()); }},
         {"ASKCHANGE", [&] { FSetup->WriteBool("ASKCHANGE", FAskChange); }},
         {"ASKDELETE", [&] { FSetup->WriteBool("ASKDELETE", FAskDelete); }},

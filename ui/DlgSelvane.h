@@ -51,8 +51,12 @@ public:
 
     // The result that "Item" receives at exit; set by OK, emptied by Cancel.
     const QString& ResultItem() const { return FResultItem; }
-    // True when the window's last word was OK (not undone by a later Cancel).
+    // True when the window's last word was OK (not undone by a later Cancel) and the pick
+    // names what the document on disk holds.
     bool Accepted() const { return FAccepted; }
+    // Why OK was no success: no document was loaded, or the pick went with changes the
+    // user did not save; empty otherwise. "Item" and "Server" then keep their values.
+    const QString& Refusal() const { return FRefusal; }
 
     // Clears the views and the document, loads FSource and reselects the current item.
     void LoadDocument();
@@ -160,6 +164,9 @@ private:
     // document at once.
     void aPluginSetupExecute();
 
+    // After OK and the save question: refuses the pick when no document is loaded, or
+    // when the changes were not saved and the file lacks the picked item or parameter.
+    void CheckPickOnDisk();
     // Loads the document again from `file` when it can be read whole; false, the document
     // as it was, when the file was changing or stops inside open elements.
     bool ReloadWhole(const std::filesystem::path& file);
@@ -186,6 +193,7 @@ private:
     bool FUseLfString = false;
     bool FUseFullItem = false;
     bool FAccepted = false;
+    QString FRefusal;
     bool FShown = false;
     // Play mode's timer is reading the file again.
     bool FTicking = false;

@@ -10,6 +10,7 @@
 #include "DocumentText.h"
 #include "MessageForm.h"
 #include "SelvaneApplication.h"
+#include "XMLItemPath.h"
 
 namespace {
 
@@ -53,10 +54,34 @@ void TfrmXMLDialog::closeEvent(QCloseEvent* event)
 {
     bool allowed = false;
     Guarded([&] { allowed = QuerySave(); });
-    if (allowed)
-        event->accept();
-    else
+    if (!allowed) {
         event->ignore();
+        return;
+    }
+    if (FAccepted)
+        CheckPickOnDisk();
+    event->accept();
+}
+
+void TfrmXMLDialog::CheckPickOnDisk()
+{
+    // A document that failed to load, or was never saved, holds nothing to hand over.
+    if (FFileName.isEmpty()) {
+        FRefusal = QStringLiteral("no document is loaded, so nothing was picked");
+    } else if (FModified) {
+        // The changes were not saved: the pick must name what the file holds.
+        TECXMLParser saved;
+        TXMLItem* item = nullptr;
+        try {
+            saved.LoadFromFile(std::filesystem::path(FFileName.toStdU16String()));
+            item = FindItemByPath(&saved, FItemPath);
+        } catch (const std::exception&) {
+        }
+        if (!item || (!FParamName.empty() && item->Params().IndexOfName(FParamName) < 0))
+            FRefusal = QStringLiteral("the pick %1 is not in %2 as it was saved").arg(FResultItem, FFileName);
+    }
+    if (!FRefusal.isEmpty())
+        FAccepted = false;
 }
 
 void TfrmXMLDialog::reject()

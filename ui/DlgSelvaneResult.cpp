@@ -31,9 +31,31 @@ void TfrmXMLDialog::acopytoclipboardExecute()
         clipboard->setText(ResultText());
 }
 
+namespace {
+
+// The pick as one line: a backslash, CR and LF escaped as selvane-value escapes values.
+QByteArray OneLine(const QString& pick)
+{
+    QByteArray line;
+    for (const char c : pick.toUtf8()) {
+        if (c == '\\')
+            line += "\\\\";
+        else if (c == '\r')
+            line += "\\r";
+        else if (c == '\n')
+            line += "\\n";
+        else
+            line += c;
+    }
+    return line;
+}
+
+} // namespace
+
 int ExecuteSelectionDialog(const QStringList& arguments, std::FILE* out)
 {
     QString result;
+    QString refusal;
     bool accepted = false;
     {
         TfrmXMLDialog window(arguments);
@@ -41,13 +63,16 @@ int ExecuteSelectionDialog(const QStringList& arguments, std::FILE* out)
         QApplication::exec();
         accepted = window.Accepted();
         result = window.ResultItem();
+        refusal = window.Refusal();
     }
     // Like other dialog programs: the pick on standard output and status 0 after OK;
     // the settings, "Item" among them, are written when the window goes.
+    if (!refusal.isEmpty())
+        std::fprintf(stderr, "selvane: %s\n", refusal.toUtf8().constData());
     if (!accepted)
         return 1;
     // A pick that did not reach its reader (a full disk, a closed pipe) is no success.
-    std::fprintf(out, "%s\n", result.toUtf8().constData());
+    std::fprintf(out, "%s\n", OneLine(result).constData());
     if (std::fflush(out) != 0 || std::ferror(out)) {
         std::fprintf(stderr, "selvane: cannot write the result: %s\n", std::strerror(errno));
         return 2;

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QDir>
+#include <QTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -15,9 +17,12 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <tuple>
 
 #include "MainWindowFixture.h"
+#include "XMLAddGroup.h"
 
 namespace {
 
@@ -514,6 +519,85 @@ TEST_F(MainWindow, DialogHandsTheResultOverAfterOk)
     ASSERT_NE(out, nullptr);
     EXPECT_EQ(ExecuteSelectionDialog({}, out), 2);
     std::fclose(out);
+}
+
+// OK is success only for a pick of a loaded document as it stands on disk, and it prints
+// one line: a start whose document failed to load, or an added item whose document was
+// not saved, ends with status 1, a reason on standard error and "Item" and "Server" as
+// they were; a name with a backslash is printed escaped; "Server" is stored absolute.
+TEST_F(MainWindow, OkHandsOverOnlyAPickOfTheSavedDocumentOnOneLine)
+{
+    TProgramSetup setup("Software\\Velmarco\\XML");
+    // Runs the dialog as the program does; `act` runs once its window shows `title`.
+    const auto run = [](const QStringList& arguments, const QString& title, const std::function<void(TfrmXMLDialog&)>& act) {
+        QTimer::singleShot(0, [act, title] {
+            WaitFor([&] {
+                for (QWidget* widget : QApplication::topLevelWidgets())
+                    if (auto* window = qobject_cast<TfrmXMLDialog*>(widget);
+                        window && window->isVisible() && window->windowTitle() == title && !QApplication::activeModalWidget()) {
+                        act(*window);
+                        return true;
+                    }
+                return false;
+            });
+        });
+        std::FILE* out = std::tmpfile();
+        ::testing::internal::CaptureStderr();
+        const int status = ExecuteSelectionDialog(arguments, out);
+        const std::string errors = ::testing::internal::GetCapturedStderr();
+        std::rewind(out);
+        char line[256] = {};
+        const std::string printed = std::fgets(line, sizeof line, out) ? line : "";
+        std::fclose(out);
+        return std::tuple(status, printed, errors);
+    };
+    const auto ok = [](TfrmXMLDialog& window) { window.findChild<QAction*>(QStringLiteral("aOK"))->trigger(); };
+
+    // A document that did not load.
+    setup.WriteString("Item", "A.B.width");
+    setup.WriteString("Server", "/stored.xml");
+    const QString missing = QString::fromStdString((Folder.Path() / "missing.xml").string());
+    TModalAnswer error(QStringLiteral("OK"));
+    auto [status, printed, errors] = run({missing}, QStringLiteral("Selvane"), ok);
+    EXPECT_TRUE(error.Answered());
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(printed, "");
+    EXPECT_NE(errors.find("selvane: no document is loaded"), std::string::npos) << errors;
+    EXPECT_EQ(Stored("Item"), "A.B.width");
+    EXPECT_EQ(Stored("Server"), "/stored.xml");
+
+    // An item added and not saved.
+    TModalAnswer add(QStringLiteral("btnOk"), [](QWidget* form) { static_cast<TfrmEditItem*>(form)->edName->setText(QStringLiteral("added")); });
+    TModalAnswer no(QStringLiteral("No"));
+    std::tie(status, printed, errors) = run({FileName}, QStringLiteral("XML Dialog : ") + FileName, [&](TfrmXMLDialog& window) {
+        window.findChild<QTreeView*>(QStringLiteral("tvXML"))->setCurrentIndex(window.findChild<QTreeView*>(QStringLiteral("tvXML"))->model()->index(0, 0));
+        window.findChild<QAction*>(QStringLiteral("aAdd"))->trigger();
+        ok(window);
+    });
+    EXPECT_TRUE(add.Answered());
+    EXPECT_TRUE(no.Answered());
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(printed, "");
+    EXPECT_NE(errors.find("selvane: the pick A.added is not in " + File + " as it was saved"), std::string::npos) << errors;
+    EXPECT_EQ(Stored("Item"), "A.B.width");
+
+    // A name with a backslash, from a file named relative to the working folder.
+    const std::string slashed = Folder.Write("slashed.xml", "<A>\r\n  <b\\c x=\"1\"/>\r\n</A>\r\n").string();
+    const QString here = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(Folder.Path().string()));
+    std::tie(status, printed, errors) = run({QStringLiteral("slashed.xml")}, QStringLiteral("XML Dialog : slashed.xml"), [&](TfrmXMLDialog& window) {
+        auto* tree = window.findChild<QTreeView*>(QStringLiteral("tvXML"));
+        tree->setFocus();
+        tree->setCurrentIndex(tree->model()->index(0, 0, tree->model()->index(0, 0)));
+        auto* list = window.findChild<QTableView*>(QStringLiteral("lvxml"));
+        list->setFocus();
+        list->setCurrentIndex(list->model()->index(0, 0));
+        ok(window);
+    });
+    QDir::setCurrent(here);
+    EXPECT_EQ(status, 0) << errors;
+    EXPECT_EQ(printed, "A.b\\\\c.x\n");
+    EXPECT_EQ(Stored("Server"), slashed);
 }
 
 } // namespace
