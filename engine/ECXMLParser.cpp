@@ -488,9 +488,10 @@ void TXMLParamParser::Parse(std::string_view tagText, size_t blank, size_t close
             const char* next = p;
             while (next < end && IsTagBlank(*next))
                 ++next;
-            // "name = "value"": the entry goes on over the blanks before its "=", and
-            // after it when its quoted value follows.
-            if (next < end && (*next == '=' || ((*next == '"' || *next == '\'') && p > text.data() && p[-1] == '='))) {
+            // "name = "value"": the entry goes on over the blanks before its "=" (when it
+            // has none yet: a later "=" begins an entry without a name), and after it when
+            // its quoted value follows.
+            if (next < end && ((*next == '=' && !equals) || ((*next == '"' || *next == '\'') && p > text.data() && p[-1] == '='))) {
                 p = next;
                 continue;
             }
