@@ -47,7 +47,7 @@ void TfrmXMLDialog::aAddExecute()
         QString name;
         bool subitem = false;
         if (ExecuteItemDialog(name, subitem, this) && !name.isEmpty()) {
-            const std::string text = DocumentTextOf(name);
+            const std::string text = NameTextOf(name, true);
             // The new item is held here through the rebuilds its creation causes.
             TXMLItem* added = FCurrentItem ? FCurrentItem->New() : XML.Root();
             added->SetName(text);
@@ -60,7 +60,7 @@ void TfrmXMLDialog::aAddExecute()
         QString name;
         QString value;
         if (ExecuteParamDialog(name, value, this) && !name.isEmpty()) {
-            FCurrentItem->Params().Add(DocumentTextOf(name) + "=" + DocumentTextOf(value));
+            FCurrentItem->Params().Add(NameTextOf(name, false) + "=" + DocumentTextOf(value));
             FillParamList();
             FModified = true;
         }
@@ -110,7 +110,7 @@ void TfrmXMLDialog::aEditEntryExecute()
         const QString text = InputBox(this, QStringLiteral("Change Group Name"), QStringLiteral("Name"), name);
         if (text.isEmpty() || text == name)
             return;
-        const std::string changed = DocumentTextOf(text);
+        const std::string changed = NameTextOf(text, true);
         if (!Confirmed(FAskChange, QStringLiteral("Do you want change this value?")))
             return;
         item->SetName(changed);
@@ -134,7 +134,7 @@ void TfrmXMLDialog::aEditEntryExecute()
             VisRedraw();
         return;
     }
-    const std::string newName = DocumentTextOf(name);
+    const std::string newName = NameTextOf(name, false);
     const std::string newValue = DocumentTextOf(value);
     if (!Confirmed(FAskChange, QStringLiteral("Do you want change this value?")))
         return;
@@ -216,7 +216,10 @@ void TfrmXMLDialog::tvXMLEdited(TXMLItem* item, const QString& text)
     // The node may have gone while the edit was being closed.
     if (!FindItemNode(item).isValid())
         return;
-    const std::string name = DocumentTextOf(text);
+    const std::string name = NameTextOf(text, true);
+    // A rename that leaves the name as it was changes nothing.
+    if (name == item->Name())
+        return;
     FCurrentItem = item;
     item->SetName(name);
     if (ViewerShowing())
@@ -228,8 +231,9 @@ void TfrmXMLDialog::lvxmlEdited(int row, const QString& text)
     TXMLItem* item = SelectedItem();
     if (!item || row >= FParamModel->rowCount())
         return;
-    std::string name = DocumentTextOf(text);
-    std::replace(name.begin(), name.end(), ' ', '_');
+    const std::string name = NameTextOf(QString(text).replace(QLatin1Char(' '), QLatin1Char('_')), false);
+    if (name == FParamModel->Row(row).name)
+        return;
     const int entry = FParamModel->Row(row).entry;
     TXMLParams& params = item->Params();
     const std::string value(params.ValueFromIndex(entry));

@@ -32,3 +32,31 @@ std::string DocumentTextOf(const QString& text)
                                  .arg(refused, text)
                                  .toStdString());
 }
+
+std::string NameTextOf(const QString& name, bool item)
+{
+    QString reason;
+    if (name.isEmpty()) {
+        reason = QStringLiteral("it is empty");
+    } else if (item && (name.startsWith(QLatin1Char('!')) || name.startsWith(QLatin1Char('?')))) {
+        reason = QStringLiteral("it begins with \"%1\"").arg(name[0]);
+    } else {
+        for (const QChar c : name) {
+            if (c == QLatin1Char(' '))
+                reason = QStringLiteral("it holds a blank");
+            else if (c == QLatin1Char('\t'))
+                reason = QStringLiteral("it holds a tab");
+            else if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+                reason = QStringLiteral("it holds a line break");
+            else if (c.isSpace() || c.unicode() == 0)
+                reason = QStringLiteral("it holds the white space U+%1").arg(QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0')));
+            else if (QStringLiteral("<>/=\"'").contains(c))
+                reason = QStringLiteral("it holds \"%1\"").arg(c);
+            if (!reason.isEmpty())
+                break;
+        }
+    }
+    if (!reason.isEmpty())
+        throw std::runtime_error(QStringLiteral("The name \"%1\" cannot be written to the document: %2.").arg(name, reason).toStdString());
+    return DocumentTextOf(name);
+}

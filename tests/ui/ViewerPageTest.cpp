@@ -153,11 +153,11 @@ TEST_F(ViewerPage, RenamingANodeWhileTheViewerShowsWidensItsBox)
     const TRect before = Box(Item({1}));
     const QImage shown = PaintBox()->grab().toImage();
     FocusTree({1});
-    TModalAnswer rename = InputAnswer(QStringLiteral("C with a long name"));
+    TModalAnswer rename = InputAnswer(QStringLiteral("C_with_a_long_name"));
     TModalAnswer yes(QStringLiteral("Yes"));
     Command("aEditEntry")->trigger();
     ASSERT_TRUE(yes.Answered());
-    ASSERT_EQ(Item({1})->Name(), "C with a long name");
+    ASSERT_EQ(Item({1})->Name(), "C_with_a_long_name");
     const TRect after = Box(Item({1}));
     EXPECT_GT(after.Right - after.Left, before.Right - before.Left + 40);
     EXPECT_EQ(Centre(after).y(), 105) << "the same place on its row";
@@ -174,9 +174,9 @@ TEST_F(ViewerPage, RenamingANodeInPlaceWhileTheViewerShowsRedraws)
     auto* editor = Tree()->viewport()->findChild<QLineEdit*>();
     ASSERT_NE(editor, nullptr);
     editor->selectAll();
-    QTest::keyClicks(editor, QStringLiteral("Broad name"));
+    QTest::keyClicks(editor, QStringLiteral("Broad_name"));
     QTest::keyClick(editor, Qt::Key_Return);
-    ASSERT_TRUE(WaitFor([this] { return Item({0})->Name() == "Broad name"; }));
+    ASSERT_TRUE(WaitFor([this] { return Item({0})->Name() == "Broad_name"; }));
     const TRect box = Box(Item({0}));
     EXPECT_GT(box.Right - box.Left, 60);
     EXPECT_EQ(Pixel(QPoint(box.Left + 2, box.Bottom - 3)), Red);
