@@ -146,9 +146,16 @@ bool ReadSettledFile(const fs::path& name, std::string& text, std::string& reaso
     if (handle < 0)
         return false;
     struct stat before, after, named;
-    bool read = fstat(handle, &before) == 0 && ReadAll(handle, text, reason);
+    // File times come from the kernel's coarse clock, and writes within one of its ticks
+    // leave them alone: a file written in the tick this read starts in could change
+    // unseen, so it counts as changing.
+    struct timespec now {};
+    bool read = fstat(handle, &before) == 0 && clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0;
+    const bool recent = read && (before.st_mtim.tv_sec > now.tv_sec ||
+                                 (before.st_mtim.tv_sec == now.tv_sec && before.st_mtim.tv_nsec >= now.tv_nsec));
+    read = read && ReadAll(handle, text, reason);
     int error = errno;
-    if (read && (fstat(handle, &after) != 0 || stat(name.c_str(), &named) != 0 || !SameState(before, after) ||
+    if (read && (recent || fstat(handle, &after) != 0 || stat(name.c_str(), &named) != 0 || !SameState(before, after) ||
                  !SameState(before, named) || static_cast<std::size_t>(before.st_size) != text.size())) {
         reason = "The file changed while it was read";
         error = EAGAIN;
