@@ -235,6 +235,10 @@ TEST_F(PlayMode, AFileRewrittenInPlaceNeverShowsTorn)
             xml += "  <B width=\"" + std::to_string(generation) + "\" height=\"5\"/>\r\n";
         return xml + "</A>\r\n";
     };
+    // The document shown when play mode starts is one of the writer's.
+    Folder.Write("doc.xml", text(0));
+    Command("aRefresh")->trigger();
+    ASSERT_EQ(Window->XML.Root()->Count(), Items);
     std::atomic<bool> writing = true;
     std::thread writer([&] {
         for (int generation = 1; writing; ++generation) {
