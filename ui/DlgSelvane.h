@@ -164,6 +164,9 @@ private:
     // document at once.
     void aPluginSetupExecute();
 
+    // The document text of a name typed in place (an item's when `item`); false, the
+    // refusal shown once the editor has closed, when the writer could not write it.
+    bool InPlaceName(const QString& text, bool item, std::string& name);
     // After OK and the save question: refuses the pick when no document is loaded, or
     // when the changes were not saved and the file lacks the picked item or parameter.
     void CheckPickOnDisk();

@@ -211,14 +211,25 @@ void TfrmXMLDialog::aSetValueExecute()
     UpdateActions();
 }
 
+bool TfrmXMLDialog::InPlaceName(const QString& text, bool item, std::string& name)
+{
+    try {
+        name = NameTextOf(text, item);
+        return true;
+    } catch (const std::exception& error) {
+        // The view is still closing its editor: the refusal is shown once it has.
+        QTimer::singleShot(0, this, [message = QString::fromUtf8(error.what())] { ShowException(message); });
+        return false;
+    }
+}
+
 void TfrmXMLDialog::tvXMLEdited(TXMLItem* item, const QString& text)
 {
     // The node may have gone while the edit was being closed.
     if (!FindItemNode(item).isValid())
         return;
-    const std::string name = NameTextOf(text, true);
-    // A rename that leaves the name as it was changes nothing.
-    if (name == item->Name())
+    std::string name;
+    if (!InPlaceName(text, true, name) || name == item->Name())
         return;
     FCurrentItem = item;
     item->SetName(name);
@@ -231,8 +242,8 @@ void TfrmXMLDialog::lvxmlEdited(int row, const QString& text)
     TXMLItem* item = SelectedItem();
     if (!item || row >= FParamModel->rowCount())
         return;
-    const std::string name = NameTextOf(QString(text).replace(QLatin1Char(' '), QLatin1Char('_')), false);
-    if (name == FParamModel->Row(row).name)
+    std::string name;
+    if (!InPlaceName(QString(text).replace(QLatin1Char(' '), QLatin1Char('_')), false, name) || name == FParamModel->Row(row).name)
         return;
     const int entry = FParamModel->Row(row).entry;
     TXMLParams& params = item->Params();
