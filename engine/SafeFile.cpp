@@ -148,11 +148,19 @@ bool ReadSettledFile(const fs::path& name, std::string& text, std::string& reaso
     struct stat before, after, named;
     // File times come from the kernel's coarse clock, and writes within one of its ticks
     // leave them alone: a file written in the tick this read starts in could change
-    // unseen, so it counts as changing.
-    struct timespec now {};
-    bool read = fstat(handle, &before) == 0 && clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0;
-    const bool recent = read && (before.st_mtim.tv_sec > now.tv_sec ||
-                                 (before.st_mtim.tv_sec == now.tv_sec && before.st_mtim.tv_nsec >= now.tv_nsec));
+    // unseen. The read waits for the next tick (a few milliseconds), and a file whose
+    // time stays ahead of the clock counts as changing.
+    bool read = fstat(handle, &before) == 0;
+    bool recent = true;
+    for (int wait = 0; read && recent && wait < 50; ++wait) {
+        struct timespec now {};
+        read = clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0;
+        recent = before.st_mtim.tv_sec > now.tv_sec || (before.st_mtim.tv_sec == now.tv_sec && before.st_mtim.tv_nsec >= now.tv_nsec);
+        if (recent) {
+            const struct timespec millisecond {0, 1000000};
+            nanosleep(&millisecond, nullptr);
+        }
+    }
     read = read && ReadAll(handle, text, reason);
     int error = errno;
     if (read && (recent || fstat(handle, &after) != 0 || stat(name.c_str(), &named) != 0 || !SameState(before, after) ||

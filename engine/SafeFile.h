@@ -26,9 +26,10 @@ bool ReadRegularFile(const std::filesystem::path& name, std::string& text, std::
                      std::size_t limit = SIZE_MAX);
 // The same for a file another program may be rewriting: also false, with "The file
 // changed while it was read" and EAGAIN, when the file's size, times or identity changed
-// during the read, when it was written so lately that a change could leave its times as
-// they were, when the name came to stand for another file, or when the bytes read are
-// not as many as the file's size.
+// during the read, when the name came to stand for another file, or when the bytes read
+// are not as many as the file's size. A file written in the current tick of the clock its
+// times come from, whose next change could leave them as they are, is read once the
+// clock has moved on, a few milliseconds later.
 bool ReadSettledFile(const std::filesystem::path& name, std::string& text, std::string& reason);
 
 // A seekable input stream buffer over a file handle it owns. A failed read throws
