@@ -260,3 +260,20 @@ bool ConvertToCp1252(char* data, size_t& size, TTextEncoding encoding, TConversi
     size = out;
     return true;
 }
+
+std::string OneLineText(std::string_view text)
+{
+    std::string line;
+    line.reserve(text.size());
+    for (char c : text) {
+        if (c == '\\')
+            line += "\\\\";
+        else if (c == '\r')
+            line += "\\r";
+        else if (c == '\n')
+            line += "\\n";
+        else
+            line += c;
+    }
+    return line;
+}

@@ -48,3 +48,7 @@ struct TConversionFailure {
 // false, with `failure` set and the text partly converted, at the first character the
 // code page cannot hold or the first bytes that are no character.
 bool ConvertToCp1252(char* data, size_t& size, TTextEncoding encoding, TConversionFailure& failure);
+
+// Text as one line of output: a backslash written as two, a CR as a backslash and "r", a
+// LF as a backslash and "n". Bytes are taken as they stand: UTF-8 and code page alike.
+std::string OneLineText(std::string_view text);

@@ -43,22 +43,7 @@ int UsageError()
 }
 
 // Document text as one UTF-8 line.
-std::string Printable(std::string_view text)
-{
-    std::string escaped;
-    escaped.reserve(text.size());
-    for (char c : text) {
-        if (c == '\\')
-            escaped += "\\\\";
-        else if (c == '\r')
-            escaped += "\\r";
-        else if (c == '\n')
-            escaped += "\\n";
-        else
-            escaped += c;
-    }
-    return Cp1252ToUtf8(escaped);
-}
+std::string Printable(std::string_view text) { return Cp1252ToUtf8(OneLineText(text)); }
 
 bool Load(TECXMLParser& document, const char* fileName)
 {

@@ -10,6 +10,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 
+#include "CodePage.h"
+
 void TfrmXMLDialog::aOKExecute()
 {
     FResultItem = ResultText();
@@ -31,27 +33,6 @@ void TfrmXMLDialog::acopytoclipboardExecute()
         clipboard->setText(ResultText());
 }
 
-namespace {
-
-// The pick as one line: a backslash, CR and LF escaped as selvane-value escapes values.
-QByteArray OneLine(const QString& pick)
-{
-    QByteArray line;
-    for (const char c : pick.toUtf8()) {
-        if (c == '\\')
-            line += "\\\\";
-        else if (c == '\r')
-            line += "\\r";
-        else if (c == '\n')
-            line += "\\n";
-        else
-            line += c;
-    }
-    return line;
-}
-
-} // namespace
-
 int ExecuteSelectionDialog(const QStringList& arguments, std::FILE* out)
 {
     QString result;
@@ -72,7 +53,7 @@ int ExecuteSelectionDialog(const QStringList& arguments, std::FILE* out)
     if (!accepted)
         return 1;
     // A pick that did not reach its reader (a full disk, a closed pipe) is no success.
-    std::fprintf(out, "%s\n", OneLine(result).constData());
+    std::fprintf(out, "%s\n", OneLineText(result.toUtf8().toStdString()).c_str());
     if (std::fflush(out) != 0 || std::ferror(out)) {
         std::fprintf(stderr, "selvane: cannot write the result: %s\n", std::strerror(errno));
         return 2;
