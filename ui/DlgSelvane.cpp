@@ -25,6 +25,7 @@
 #include <QVBoxLayout>
 
 #include <cstdio>
+#include <unordered_set>
 
 #include "ActionList.h"
 #include "ComponentSettings.h"
@@ -525,7 +526,6 @@ void TfrmXMLDialog::LoadDocument()
             XMLGhost.LoadFromFile(file);
             FCurrentItem = FindItemByPath(&XML, FItemPath);
         }
-        ExpandAll();
         FFileName = FSource;
         setWindowTitle(QStringLiteral("XML Dialog") + QStringLiteral(" : ") + FSource);
     } catch (const std::exception& error) {
@@ -555,18 +555,32 @@ void TfrmXMLDialog::LoadDocument()
                            .arg(QString::fromStdString(XML.LoadedEncoding())));
 }
 
-void TfrmXMLDialog::RebuildTree(TXMLItem* keep)
+void TfrmXMLDialog::RebuildTree(TXMLItem* keep, bool expandAll)
 {
     // Every change that may destroy items comes here, a load that failed half way too.
     FDiagramOutdated = true;
     if (!keep)
         keep = FTreeModel->ItemOf(tvXML->currentIndex());
+    // The items of the open nodes, compared by address only: some may be gone already.
+    std::unordered_set<const TXMLItem*> open;
+    if (!expandAll)
+        for (const QModelIndex& node : FTreeModel->ParentNodes())
+            if (tvXML->isExpanded(node))
+                open.insert(FTreeModel->ItemOf(node));
     // The tree may still show items that are gone: it lets go of them before the busy
     // text is painted, and the views paint again once they are rebuilt.
     FTreeModel->Detach();
     Splitter1->setUpdatesEnabled(false);
     const std::optional<TBusyIndicator> busy = Busy(QStringLiteral("Showing ") + DocumentName() + QStringLiteral("…"));
     FTreeModel->Rebuild(XML.Root());
+    // Expanded before the view lays its rows out again, which it then does once.
+    if (expandAll) {
+        ExpandAll();
+    } else {
+        for (const QModelIndex& node : FTreeModel->ParentNodes())
+            if (open.contains(FTreeModel->ItemOf(node)))
+                tvXML->expand(node);
+    }
     FitTreeColumn();
     // The diagram is not told when items are destroyed: a selection that went with them
     // is dropped at once.
@@ -783,7 +797,7 @@ void TfrmXMLDialog::lvxmlClick()
 
 void TfrmXMLDialog::XMLLoaded()
 {
-    RebuildTree();
+    RebuildTree(nullptr, true);
     FModified = false;
 }
 

@@ -61,8 +61,9 @@ public:
     // Clears the views and the document, loads FSource and reselects the current item.
     void LoadDocument();
     // Rebuilds the tree, selecting `keep`'s node (the selected item when none), else the
-    // first node.
-    void RebuildTree(TXMLItem* keep = nullptr);
+    // first node. Every node is expanded after a load; after an edit each node keeps
+    // its expansion.
+    void RebuildTree(TXMLItem* keep = nullptr, bool expandAll = false);
     void FillParamList();
     void UpdateActions();
     void UpdateResult();

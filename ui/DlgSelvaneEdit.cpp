@@ -84,7 +84,12 @@ void TfrmXMLDialog::aDeleteExecute()
             MessageDialog(QStringLiteral("The root item cannot be deleted."), mtError, Btn(mbOK));
             return;
         }
-        parent->Delete(parent->IndexOf(item));
+        // The user's place moves to the next sibling, else the previous one, else the
+        // parent; the rebuild after the delete keeps it.
+        const int index = parent->IndexOf(item);
+        TXMLItem* next = index + 1 < parent->Count() ? parent->Items(index + 1) : index > 0 ? parent->Items(index - 1) : parent;
+        SelectNode(FindItemNode(next));
+        parent->Delete(index);
     } else {
         FCurrentItem = SelectedItem();
         const int row = SelectedRow();

@@ -5,6 +5,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -48,11 +49,13 @@ protected:
             texts << List()->model()->index(row, column).data().toString();
         return texts;
     }
-    // Selects node B and makes the list the active side with `row` selected.
+    // Selects node B and makes the list the active side with `row` selected. B is
+    // clicked only when it is not selected, as a click on the selected node renames it.
     void SelectRow(int row)
     {
         Reactivate();
-        ClickNode(Node({0}));
+        if (Tree()->currentIndex() != Node({0}))
+            ClickNode(Node({0}));
         ClickRow(row);
         List()->setFocus();
         EXPECT_TRUE(WaitFor([this] { return List()->hasFocus(); }));
@@ -112,7 +115,9 @@ TEST_F(Editing, DeleteWithTheFilterOnRemovesTheShownEntry)
     EXPECT_TRUE(Rows().isEmpty());
 }
 
-TEST_F(Editing, DeleteOnTheTreeRemovesTheSubtreeAndSelectsTheFirstNode)
+// The user's place after a delete: the next sibling, else the previous one, else the
+// parent (the tree once went back to its first node).
+TEST_F(Editing, DeleteOnTheTreeSelectsTheNextSiblingElseThePreviousElseTheParent)
 {
     FocusTree({0});
     {
@@ -121,13 +126,75 @@ TEST_F(Editing, DeleteOnTheTreeRemovesTheSubtreeAndSelectsTheFirstNode)
         EXPECT_TRUE(no.Answered());
         EXPECT_EQ(Item({})->Count(), 3) << "No stops the command";
     }
+    Item({1})->New()->SetName("C1");
+    FocusTree({1});
+    QTest::keyClick(Tree(), Qt::Key_Right);
+    const struct {
+        std::initializer_list<int> node;
+        const char* selected;
+        const char* path;
+    } deletes[] = {
+        {{0}, "C", "A.C"},
+        {{1}, "C", "A.C"},
+        {{0, 0}, "C", "A.C"},
+        {{0}, "A", "A"},
+    };
+    for (const auto& step : deletes) {
+        SCOPED_TRACE(testing::Message() << "deleting under " << Result().toStdString());
+        FocusTree(step.node);
+        TModalAnswer yes(QStringLiteral("Yes"));
+        Command("aDelete")->trigger();
+        ASSERT_TRUE(yes.Answered());
+        EXPECT_EQ(CurrentNodeText(), QString::fromUtf8(step.selected));
+        EXPECT_EQ(Result(), QString::fromUtf8(step.path));
+        EXPECT_TRUE(Command("asave")->isEnabled());
+    }
+    EXPECT_EQ(Item({})->Count(), 0);
+}
+
+// Each node keeps its expansion across the rebuilds that edits cause; the user's
+// closed branch stays closed.
+TEST_F(Editing, EditsKeepEachNodesExpansion)
+{
+    Open({QString::fromStdString(Folder.Write("tree.xml", "<R><P><x/></P><Q><y/></Q><S><z/><w/></S></R>").string())});
+    const auto expansion = [this] {
+        QStringList open;
+        for (const QModelIndex& node : {Node({}), Node({0}), Node({1}), Node({2})})
+            if (Tree()->isExpanded(node))
+                open << node.data().toString();
+        return open.join(QLatin1Char(' '));
+    };
+    ASSERT_EQ(expansion(), QStringLiteral("R P Q S"));
+    FocusTree({1});
+    QTest::keyClick(Tree(), Qt::Key_Left);
+    ASSERT_EQ(expansion(), QStringLiteral("R P S"));
+
     FocusTree({0});
+    TModalAnswer add(QStringLiteral("btnOk"), [](QWidget* form) { QTest::keyClicks(static_cast<TfrmEditItem*>(form)->edName, QStringLiteral("v")); });
+    Command("aAdd")->trigger();
+    ASSERT_TRUE(add.Answered());
+    EXPECT_EQ(expansion(), QStringLiteral("R P S")) << "after Add Item";
+
+    FocusTree({2});
+    QTest::keyClick(Tree(), Qt::Key_F2);
+    auto* editor = Tree()->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("T"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    ASSERT_TRUE(WaitFor([this] { return Node({2}).data().toString() == QStringLiteral("T"); }));
+    EXPECT_EQ(expansion(), QStringLiteral("R P T")) << "after a rename in place";
+
+    FocusTree({2});
+    Command("aMoveUp")->trigger();
+    EXPECT_EQ(Node({1}).data().toString(), QStringLiteral("T"));
+    EXPECT_EQ(expansion(), QStringLiteral("R P T")) << "after Move Up";
+
+    FocusTree({1, 0});
     TModalAnswer yes(QStringLiteral("Yes"));
     Command("aDelete")->trigger();
-    ASSERT_EQ(Item({})->Count(), 2);
-    EXPECT_EQ(Item({0})->Name(), "C");
-    EXPECT_EQ(CurrentNodeText(), QStringLiteral("A"));
-    EXPECT_TRUE(Command("asave")->isEnabled());
+    ASSERT_TRUE(yes.Answered());
+    EXPECT_EQ(CurrentNodeText(), QStringLiteral("w"));
+    EXPECT_EQ(expansion(), QStringLiteral("R P T")) << "after Delete Item";
 }
 
 TEST_F(Editing, DeleteOnTheRootDeletesNothing)
@@ -307,44 +374,78 @@ TEST_F(Editing, RenamingARowInPlaceTurnsBlanksIntoUnderscoresAndKeepsTheValue)
 // took any text, the empty one included). A rename to the same name changes nothing.
 TEST_F(Editing, NamesThatCannotBeWrittenAreRefusedEveryWay)
 {
-    const std::pair<QString, QString> names[] = {
-        {QString(), QStringLiteral("it is empty")},
-        {QStringLiteral("Belt Unit"), QStringLiteral("it holds a blank")},
-        {QStringLiteral("a\tb"), QStringLiteral("it holds a tab")},
-        {QStringLiteral("a<b"), QStringLiteral("it holds \"<\"")},
-        {QStringLiteral("a/b"), QStringLiteral("it holds \"/\"")},
-        {QStringLiteral("a=b"), QStringLiteral("it holds \"=\"")},
-        {QStringLiteral("a\"b"), QStringLiteral("it holds \"\"\"")},
-        {QStringLiteral("!x"), QStringLiteral("it begins with \"!\"")},
+    // The ways that refuse each name. An empty name leaves OK off in the entry dialogs and
+    // ends Edit Entry on a node; a row renamed in place takes "_" for a blank; only an
+    // item's name may not begin with "!".
+    enum TWay { NodeF2 = 1, AddItem = 2, NodeEntry = 4, AddParam = 8, RowEntry = 16, RowF2 = 32, All = 63 };
+    const struct {
+        QString name;
+        QString reason;
+        int ways;
+    } names[] = {
+        {QString(), QStringLiteral("it is empty"), NodeF2 | RowF2},
+        {QStringLiteral("Belt Unit"), QStringLiteral("it holds a blank"), All & ~RowF2},
+        {QStringLiteral("a\tb"), QStringLiteral("it holds a tab"), All},
+        {QStringLiteral("a<b"), QStringLiteral("it holds \"<\""), All},
+        {QStringLiteral("a/b"), QStringLiteral("it holds \"/\""), All},
+        {QStringLiteral("a=b"), QStringLiteral("it holds \"=\""), All},
+        {QStringLiteral("a\"b"), QStringLiteral("it holds \"\"\""), All},
+        {QStringLiteral("!x"), QStringLiteral("it begins with \"!\""), NodeF2 | AddItem | NodeEntry},
     };
     const auto saved = [this] {
         std::ostringstream text;
         Window->XML.SaveToStream(text, false);
         return text.str();
     };
+    const auto renameInPlace = [](QAbstractItemView* view, const QString& text) {
+        QTest::keyClick(view, Qt::Key_F2);
+        auto* editor = view->viewport()->findChild<QLineEdit*>();
+        ASSERT_NE(editor, nullptr);
+        editor->setText(text);
+        QTest::keyClick(editor, Qt::Key_Return);
+    };
     const std::string before = saved();
-    for (const auto& [name, reason] : names) {
+    for (const auto& [name, reason, ways] : names) {
         SCOPED_TRACE(name.toStdString());
         const QString message = QStringLiteral("The name \"%1\" cannot be written to the document: %2.").arg(name, reason);
-        // F2 on a node.
+        const auto refused = [&](TWay way, const std::function<void()>& act) {
+            if (!(ways & way))
+                return;
+            SCOPED_TRACE(way);
+            // The message box by its name: the input box has an OK button too.
+            TModalAnswer refusal(TDialogNamed{QStringLiteral("TMessageForm")}, [](QWidget* box) { box->findChild<QAbstractButton*>(QStringLiteral("OK"))->click(); });
+            act();
+            ASSERT_TRUE(WaitFor([&] { return refusal.Answered(); }));
+            EXPECT_EQ(refusal.Text(), message);
+        };
+        const auto fillName = [&](QWidget* form) {
+            if (auto* item = qobject_cast<TfrmEditItem*>(form))
+                item->edName->setText(name);
+            else
+                static_cast<TfrmEditParam*>(form)->edName->setText(name);
+        };
         FocusTree({1});
-        QTest::keyClick(Tree(), Qt::Key_F2);
-        auto* editor = Tree()->viewport()->findChild<QLineEdit*>();
-        ASSERT_NE(editor, nullptr);
-        editor->setText(name);
-        TModalAnswer refusal(QStringLiteral("OK"));
-        QTest::keyClick(editor, Qt::Key_Return);
-        ASSERT_TRUE(WaitFor([&] { return refusal.Answered(); }));
-        EXPECT_EQ(refusal.Text(), message);
-        // Edit Entry on a node.
-        FocusTree({1});
-        TModalAnswer input = InputAnswer(name);
-        TModalAnswer refusedAgain(QStringLiteral("OK"));
-        Command("aEditEntry")->trigger();
-        if (!name.isEmpty()) {
-            ASSERT_TRUE(WaitFor([&] { return refusedAgain.Answered(); }));
-            EXPECT_EQ(refusedAgain.Text(), message);
-        }
+        refused(NodeF2, [&] { renameInPlace(Tree(), name); });
+        refused(AddItem, [&] {
+            TModalAnswer dialog(QStringLiteral("btnOk"), fillName);
+            Command("aAdd")->trigger();
+        });
+        FocusTree({2});
+        refused(NodeEntry, [&] {
+            TModalAnswer input = InputAnswer(name);
+            Command("aEditEntry")->trigger();
+        });
+        SelectRow(0);
+        refused(AddParam, [&] {
+            TModalAnswer dialog(QStringLiteral("btnOk"), fillName);
+            Command("aAdd")->trigger();
+        });
+        refused(RowEntry, [&] {
+            TModalAnswer dialog(QStringLiteral("btnOk"), fillName);
+            Command("aEditEntry")->trigger();
+        });
+        List()->setFocus();
+        refused(RowF2, [&] { renameInPlace(List(), name); });
         EXPECT_EQ(saved(), before);
         EXPECT_FALSE(Command("asave")->isEnabled());
     }
@@ -355,6 +456,15 @@ TEST_F(Editing, NamesThatCannotBeWrittenAreRefusedEveryWay)
     ASSERT_NE(editor, nullptr);
     QTest::keyClick(editor, Qt::Key_Return);
     QTest::qWait(20);
+    EXPECT_FALSE(Command("asave")->isEnabled());
+    // So does the editor a second click on the selected node opens, ended by a click
+    // on another node.
+    ASSERT_TRUE(WaitFor([this] { return !Tree()->viewport()->findChild<QLineEdit*>(); }));
+    ClickNode(Node({1}));
+    ASSERT_TRUE(WaitFor([this] { return Tree()->viewport()->findChild<QLineEdit*>() != nullptr; }));
+    ClickNode(Node({2}));
+    EXPECT_TRUE(WaitFor([this] { return !Tree()->viewport()->findChild<QLineEdit*>(); }));
+    EXPECT_EQ(CurrentNodeText(), QStringLiteral("D"));
     EXPECT_FALSE(Command("asave")->isEnabled());
     EXPECT_EQ(saved(), before);
 }

@@ -87,20 +87,24 @@ TEST_F(EntryDialogs, ItemDialogEnterWithOkDisabledGoesBackToTheName)
     EXPECT_FALSE(dialog.cbsubitem->isChecked()) << "Enter never reaches a control";
 }
 
+// The Return key and the keypad's Enter alike.
 TEST_F(EntryDialogs, ParamDialogEnterMovesFromNameToValueThenPressesOk)
 {
-    TfrmEditParam dialog;
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Edit Paramater"));
-    EXPECT_EQ(dialog.size(), QSize(279, 163));
-    ShowActive(dialog);
-    dialog.edName->setFocus();
-    QTest::keyClicks(dialog.edName, QStringLiteral("width"));
-    QTest::keyClick(dialog.edName, Qt::Key_Return);
-    EXPECT_TRUE(dialog.isVisible());
-    ASSERT_EQ(QApplication::focusWidget(), dialog.edValue);
-    QTest::keyClick(dialog.edValue, Qt::Key_Return);
-    EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    for (const auto& [key, modifiers] : {std::pair{Qt::Key_Return, Qt::NoModifier}, std::pair{Qt::Key_Enter, Qt::KeypadModifier}}) {
+        SCOPED_TRACE(key);
+        TfrmEditParam dialog;
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Edit Paramater"));
+        EXPECT_EQ(dialog.size(), QSize(279, 163));
+        ShowActive(dialog);
+        dialog.edName->setFocus();
+        QTest::keyClicks(dialog.edName, QStringLiteral("width"));
+        QTest::keyClick(dialog.edName, key, modifiers);
+        EXPECT_TRUE(dialog.isVisible());
+        ASSERT_EQ(QApplication::focusWidget(), dialog.edValue);
+        QTest::keyClick(dialog.edValue, key, modifiers);
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    }
 }
 
 TEST_F(EntryDialogs, ExecuteReturnsTheTextsOnOkAndLeavesThemOnEscape)

@@ -221,8 +221,8 @@ TEST_F(ViewerPage, DeletingWhileTheViewerShowsRemovesTheBox)
     ASSERT_TRUE(yes.Answered());
     ASSERT_EQ(Item({})->Count(), 1);
     EXPECT_EQ(PaintBox()->size(), QSize(100, 140)) << "one column left";
-    EXPECT_EQ(Vis()->SelectedItem(), Item({})) << "the first node's item, selected by the rebuild";
-    EXPECT_EQ(Pixel(Inside(Box(Item({})))), Red);
+    EXPECT_EQ(Vis()->SelectedItem(), Item({0})) << "the previous sibling, selected in place of the deleted item";
+    EXPECT_EQ(Pixel(Inside(Box(Item({0})))), Red);
     EXPECT_EQ(Vis()->ItemAt(c.x(), c.y()), nullptr);
 }
 
@@ -236,10 +236,11 @@ TEST_F(ViewerPage, PressWhereTheDeletedSelectedItemWasHitsNothing)
     TModalAnswer yes(QStringLiteral("Yes"));
     Command("aDelete")->trigger();
     ASSERT_EQ(Item({})->Count(), 1);
+    ASSERT_EQ(CurrentNodeText(), QStringLiteral("B"));
     Press(c);
-    EXPECT_EQ(CurrentNodeText(), QStringLiteral("A"));
-    Press(Centre(Box(Item({0}))));
     EXPECT_EQ(CurrentNodeText(), QStringLiteral("B"));
+    Press(Centre(Box(Item({}))));
+    EXPECT_EQ(CurrentNodeText(), QStringLiteral("A"));
 }
 
 TEST_F(ViewerPage, PressAfterTheDiagramsSelectionWasDeletedOnTheOtherPage)
