@@ -15,8 +15,15 @@
 // the name its last link points to, so that writing creates it and keeps the link.
 std::filesystem::path ResolveLinks(const std::filesystem::path& name);
 
+// A file name as UTF-8 text, and the file name that UTF-8 text stands for, on every
+// platform (Windows would take narrow text in its own code page).
+std::string PathText(const std::filesystem::path& name);
+std::filesystem::path PathOfText(std::string_view text);
+
 // Opens a regular file for reading, never waiting on a FIFO or a device: -1 with
 // `reason` ("Not a regular file", errno EINVAL, or the system's reason) for anything else.
+// The handle is the C runtime's, in binary mode; on Windows another program may still
+// rename or delete the file while it is open.
 int OpenRegularFile(const std::filesystem::path& name, std::string& reason);
 
 // Reads the whole of a regular file into `text`: false with `reason` and errno set when it
@@ -89,4 +96,4 @@ private:
 
 // Replaces `target` with `text` through a TAtomicFile; false with errno set on failure,
 // the target then as it was.
-bool ReplaceFile(const std::filesystem::path& target, std::string_view text);
+bool ReplaceFileText(const std::filesystem::path& target, std::string_view text);

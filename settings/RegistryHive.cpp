@@ -161,7 +161,7 @@ void UpdateHive(const std::string& rootName, const std::string& fileName, const 
     if (!change(hive))
         return;
 
-    if (!ReplaceFile(target, hive.Text()))
+    if (!ReplaceFileText(target, hive.Text()))
         throw FileError("Cannot write registry file", fileName, errno);
 }
 

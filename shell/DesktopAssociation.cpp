@@ -239,7 +239,7 @@ bool Apply(const QString& path, const std::optional<QByteArray>& text)
         errno = EACCES;
         return false;
     }
-    return ReplaceFile(path.toStdString(), std::string_view(text->constData(), static_cast<std::size_t>(text->size())));
+    return ReplaceFileText(path.toStdString(), std::string_view(text->constData(), static_cast<std::size_t>(text->size())));
 }
 
 // Writes every change or, when one fails, puts back those written before and throws.
