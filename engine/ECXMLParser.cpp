@@ -74,7 +74,7 @@ std::string FullPath(const std::filesystem::path& fileName)
 {
     std::error_code error;
     const std::filesystem::path full = std::filesystem::absolute(fileName, error);
-    return (error ? fileName : full).string();
+    return PathText(error ? fileName : full);
 }
 
 std::string SystemReason(int error) { return std::generic_category().message(error); }
@@ -774,7 +774,7 @@ void TECXMLParser::SaveToStream(std::ostream& stream, bool styleSheetFile)
 
 void TECXMLParser::SaveToFile(const std::filesystem::path& fileName)
 {
-    const bool styleSheetFile = UpperCase(fileName.extension().string()) == ".XSL";
+    const bool styleSheetFile = UpperCase(PathText(fileName.extension())) == ".XSL";
     if (!Allowed(BeforeSave))
         return;
 

@@ -68,6 +68,10 @@ private:
 // unpredictable name beside the target, exclusively and without following links, private
 // until it holds the target's mode (without the setuid and setgid bits) and, where the
 // process may give them, its owner and group. Every failing call leaves errno set.
+// On Windows a target marked read-only is refused; the temporary file is held by its
+// handle alone until it is renamed, takes the target's hidden, system and archive marks
+// and the folder's permissions, and the rename is tried again for a second while another
+// program holds the target open.
 class TAtomicFile {
 public:
     TAtomicFile() = default;
@@ -92,6 +96,10 @@ private:
     std::filesystem::path FTarget;
     std::filesystem::path FTemporary;
     int FHandle = -1;
+#ifdef _WIN32
+    // The target's attributes the replacement takes over.
+    std::uint32_t FAttributes = 0;
+#endif
 };
 
 // Replaces `target` with `text` through a TAtomicFile; false with errno set on failure,

@@ -23,8 +23,10 @@ extern "C" {
 #include <uchar.h>
 #endif
 
-#if defined(_WIN32)
+#if defined(_WIN32) && defined(SELVANE_VALUE_BUILD)
 #define SELVANE_VALUE_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define SELVANE_VALUE_API __declspec(dllimport)
 #else
 #define SELVANE_VALUE_API __attribute__((visibility("default")))
 #endif

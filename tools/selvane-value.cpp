@@ -12,7 +12,17 @@
 
 #include "CodePage.h"
 #include "ECXMLParser.h"
+#include "SafeFile.h"
 #include "XMLValueAccess.h"
+
+#ifdef _WIN32
+#include <cwchar>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include "Utf16.h"
+#endif
 
 namespace {
 
@@ -48,7 +58,7 @@ std::string Printable(std::string_view text) { return Cp1252ToUtf8(OneLineText(t
 bool Load(TECXMLParser& document, const char* fileName)
 {
     try {
-        document.LoadFromFile(fileName);
+        document.LoadFromFile(PathOfText(fileName));
         return true;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "selvane-value: cannot load %s: %s\n", fileName, error.what());
@@ -139,7 +149,7 @@ int Rewrite(const char* fileName, const char* outName, bool indent)
         return 2;
     document.SetCrLfInAsString(indent);
     try {
-        document.SaveToFile(outName);
+        document.SaveToFile(PathOfText(outName));
     } catch (const std::exception& error) {
         std::fprintf(stderr, "selvane-value: cannot write %s: %s\n", outName, error.what());
         return 2;
@@ -174,15 +184,33 @@ int Run(const std::vector<const char*>& args)
     return PrintValues(args[0], std::vector<const char*>(args.begin() + 1, args.end()));
 }
 
-} // namespace
-
 // Output that did not reach its file (a full disk, a closed pipe) is a failure too.
-int main(int argc, char** argv)
+int Main(const std::vector<const char*>& args)
 {
-    const int status = Run(std::vector<const char*>(argv + 1, argv + argc));
+    const int status = Run(args);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "selvane-value: cannot write the output: %s\n", std::strerror(errno));
         return 2;
     }
     return status;
 }
+
+} // namespace
+
+#ifdef _WIN32
+// Windows hands the arguments over as UTF-16, which the program takes as UTF-8 as it does
+// elsewhere; the output keeps its bytes and its LF line ends.
+int wmain(int argc, wchar_t** argv)
+{
+    _setmode(_fileno(stdout), _O_BINARY);
+    std::vector<std::string> texts;
+    for (int i = 1; i < argc; ++i)
+        texts.push_back(Utf16ToUtf8(std::u16string(argv[i], argv[i] + std::wcslen(argv[i]))));
+    std::vector<const char*> args;
+    for (const std::string& text : texts)
+        args.push_back(text.c_str());
+    return Main(args);
+}
+#else
+int main(int argc, char** argv) { return Main(std::vector<const char*>(argv + 1, argv + argc)); }
+#endif
