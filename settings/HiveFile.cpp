@@ -268,7 +268,7 @@ THiveFile THiveFile::Parse(std::string_view text, std::string rootName, const st
                 throw fail("bad key line");
             std::string_view path = line.substr(1 + root.size(), line.size() - root.size() - 2);
             if (!path.empty()) {
-                if (path == "\\" || !path.starts_with('\\') || !IsValidKeyPath(path.substr(1)))
+                if (path == "\\" || !path.starts_with('\\') || !IsValidRegistryPath(path.substr(1)))
                     throw fail("bad key line");
                 path.remove_prefix(1);
             }
@@ -284,7 +284,7 @@ THiveFile THiveFile::Parse(std::string_view text, std::string rootName, const st
         std::size_t pos = 0;
         if (line.starts_with('@'))
             pos = 1;
-        else if (!ParseQuoted(line, pos, name) || !IsValidName(name))
+        else if (!ParseQuoted(line, pos, name) || !IsValidRegistryName(name))
             throw fail("bad value line");
         if (pos >= line.size() || line[pos] != '=')
             throw fail("bad value line");
@@ -332,28 +332,6 @@ std::string THiveFile::Text() const
         out += '\n';
     }
     return out;
-}
-
-bool THiveFile::IsValidName(std::string_view name)
-{
-    return IsValidUtf8(name) && std::none_of(name.begin(), name.end(), [](char c) {
-               return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-           });
-}
-
-bool THiveFile::IsValidKeyPath(std::string_view path)
-{
-    if (path.empty())
-        return true;
-    for (;;) {
-        const std::size_t sep = path.find('\\');
-        const std::string_view name = path.substr(0, sep);
-        if (name.empty() || !IsValidName(name))
-            return false;
-        if (sep == std::string_view::npos)
-            return true;
-        path.remove_prefix(sep + 1);
-    }
 }
 
 std::size_t THiveFile::IndexOfKey(std::string_view path) const

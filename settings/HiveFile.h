@@ -28,12 +28,6 @@ public:
     // The hive file's text; lines end in LF and hex lines are continued after 80 columns.
     std::string Text() const;
 
-    // True when the hive file can hold `name` as a key or value name: well-formed UTF-8
-    // without control characters.
-    static bool IsValidName(std::string_view name);
-    // True for "" and for valid names joined by single "\".
-    static bool IsValidKeyPath(std::string_view path);
-
     // True for the root and for every key the hive holds.
     bool KeyExists(std::string_view path) const;
     // Adds the key and its missing parents; false when it existed already.

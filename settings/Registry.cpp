@@ -1,9 +1,33 @@
 #include "Registry.h"
 
+#include <algorithm>
+
 #include "Utf16.h"
 
 // The typed operations, shared by both backends; each backend provides the key
 // handling and ReadValue/WriteValue.
+
+bool IsValidRegistryName(std::string_view name)
+{
+    return IsValidUtf8(name) && std::none_of(name.begin(), name.end(), [](char c) {
+               return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+           });
+}
+
+bool IsValidRegistryPath(std::string_view path)
+{
+    if (path.empty())
+        return true;
+    for (;;) {
+        const std::size_t sep = path.find('\\');
+        const std::string_view name = path.substr(0, sep);
+        if (name.empty() || !IsValidRegistryName(name))
+            return false;
+        if (sep == std::string_view::npos)
+            return true;
+        path.remove_prefix(sep + 1);
+    }
+}
 
 bool TRegistry::ValueExists(const std::string& name) const
 {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The hive a registry accessor works in.
@@ -35,6 +36,12 @@ class ERegistryException : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// True when `name` may name a key or a value: well-formed UTF-8 without control
+// characters. Both backends refuse other names.
+bool IsValidRegistryName(std::string_view name);
+// True for "" and for valid key names joined by single "\".
+bool IsValidRegistryPath(std::string_view path);
 
 // Access to one registry root, one open key at a time. Key paths use "\" between
 // names; a path starting with "\" is taken from the root, any other path from the open

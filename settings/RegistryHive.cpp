@@ -172,7 +172,7 @@ std::optional<std::string> FullPath(const std::string& key, bool keyOpen, const 
     std::string path = relative ? key : key.substr(1);
     if (relative && keyOpen && !currentPath.empty())
         path = path.empty() ? currentPath : currentPath + '\\' + path;
-    if (!THiveFile::IsValidKeyPath(path))
+    if (!IsValidRegistryPath(path))
         return std::nullopt;
     return path;
 }
@@ -269,7 +269,7 @@ void TRegistry::WriteValue(const std::string& name, const TRegValue& value)
 {
     if (!FImpl->KeyOpen)
         throw NoKeyError(name);
-    if (!THiveFile::IsValidName(name))
+    if (!IsValidRegistryName(name))
         throw WriteError(name, "The name is not UTF-8 text without control characters");
     if (FImpl->UpdateDepth > 0) {
         FImpl->Pending.emplace_back(FCurrentPath, name, value);

@@ -61,6 +61,12 @@ TRegistry::~TRegistry()
 bool TRegistry::OpenKey(const std::string& key, bool canCreate)
 {
     const TKeyRef ref = Resolve(FImpl->Root, FImpl->CurrentKey, key);
+    // The names the hive files refuse are refused here too, so that a setting written on
+    // one platform can be written on the other.
+    if (!IsValidRegistryPath(ref.Path)) {
+        FOpenError = "\"" + key + "\" is not a valid key name";
+        return false;
+    }
     const std::wstring path = Wide(ref.Path);
     HKEY opened = nullptr;
     LSTATUS status = canCreate && !ref.Path.empty()
@@ -96,6 +102,8 @@ void TRegistry::CloseKey()
 bool TRegistry::KeyExists(const std::string& key) const
 {
     const TKeyRef ref = Resolve(FImpl->Root, FImpl->CurrentKey, key);
+    if (!IsValidRegistryPath(ref.Path))
+        return false;
     HKEY opened = nullptr;
     if (RegOpenKeyExW(ref.Base, Wide(ref.Path).c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
         return false;
@@ -106,7 +114,7 @@ bool TRegistry::KeyExists(const std::string& key) const
 bool TRegistry::DeleteKey(const std::string& key)
 {
     const TKeyRef ref = Resolve(FImpl->Root, FImpl->CurrentKey, key);
-    return !ref.Path.empty() && RegDeleteTreeW(ref.Base, Wide(ref.Path).c_str()) == ERROR_SUCCESS;
+    return !ref.Path.empty() && IsValidRegistryPath(ref.Path) && RegDeleteTreeW(ref.Base, Wide(ref.Path).c_str()) == ERROR_SUCCESS;
 }
 
 bool TRegistry::DeleteValue(const std::string& name)
@@ -142,8 +150,26 @@ void TRegistry::WriteValue(const std::string& name, const TRegValue& value)
 {
     if (!FImpl->CurrentKey)
         throw NoKeyError(name);
-    const LSTATUS status = RegSetValueExW(FImpl->CurrentKey, Wide(name).c_str(), 0, value.Type, value.Data.data(),
-                                          static_cast<DWORD>(value.Data.size()));
+    if (!IsValidRegistryName(name))
+        throw WriteError(name, "The name is not UTF-8 text without control characters");
+    const std::wstring wideName = Wide(name);
+    const auto store = [&] {
+        return RegSetValueExW(FImpl->CurrentKey, wideName.c_str(), 0, value.Type, value.Data.data(),
+                              static_cast<DWORD>(value.Data.size()));
+    };
+    LSTATUS status = store();
+    if (status == ERROR_KEY_DELETED) {
+        // Another program deleted the open key: it comes back with the value, as the
+        // settings and the result of a closing dialog would otherwise be lost.
+        HKEY created = nullptr;
+        status = RegCreateKeyExW(FImpl->Root, Wide(FCurrentPath).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                 KEY_READ | KEY_WRITE, nullptr, &created, nullptr);
+        if (status == ERROR_SUCCESS) {
+            RegCloseKey(FImpl->CurrentKey);
+            FImpl->CurrentKey = created;
+            status = store();
+        }
+    }
     if (status != ERROR_SUCCESS)
         throw WriteError(name, SystemMessage(status));
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +12,8 @@
 #include <vector>
 
 #include "ECXMLParser.h"
+#include "Portable.h"
+#include "SafeFile.h"
 #include "XMLItem.h"
 
 namespace enginetest {
@@ -121,10 +121,7 @@ class TempFolder {
 public:
     TempFolder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "selvane-engine-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("cannot create a temporary folder");
-        FPath = pattern;
+        FPath = MakeTempFolder("selvane-engine");
     }
     ~TempFolder()
     {
@@ -142,7 +139,7 @@ public:
     {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(folder))
-            names.push_back(entry.path().filename().string());
+            names.push_back(PathText(entry.path().filename()));
         std::sort(names.begin(), names.end());
         return names;
     }

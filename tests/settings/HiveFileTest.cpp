@@ -238,19 +238,19 @@ TEST(HiveFileTest, CreateKeyAddsMissingParentsOnce)
 
 TEST(HiveFileTest, ValidatesNamesAndKeyPaths)
 {
-    EXPECT_TRUE(THiveFile::IsValidName("Server"));
-    EXPECT_TRUE(THiveFile::IsValidName(""));
-    EXPECT_TRUE(THiveFile::IsValidName("Grüße [x] \"q\" \\"));
-    EXPECT_FALSE(THiveFile::IsValidName("a\nb"));
-    EXPECT_FALSE(THiveFile::IsValidName("a\x7F"));
-    EXPECT_FALSE(THiveFile::IsValidName("\xC3"));
+    EXPECT_TRUE(IsValidRegistryName("Server"));
+    EXPECT_TRUE(IsValidRegistryName(""));
+    EXPECT_TRUE(IsValidRegistryName("Grüße [x] \"q\" \\"));
+    EXPECT_FALSE(IsValidRegistryName("a\nb"));
+    EXPECT_FALSE(IsValidRegistryName("a\x7F"));
+    EXPECT_FALSE(IsValidRegistryName("\xC3"));
 
-    EXPECT_TRUE(THiveFile::IsValidKeyPath(""));
-    EXPECT_TRUE(THiveFile::IsValidKeyPath("Software\\Velmarco\\XML"));
-    EXPECT_FALSE(THiveFile::IsValidKeyPath("\\Software"));
-    EXPECT_FALSE(THiveFile::IsValidKeyPath("Software\\"));
-    EXPECT_FALSE(THiveFile::IsValidKeyPath("Software\\\\XML"));
-    EXPECT_FALSE(THiveFile::IsValidKeyPath("Soft\tware"));
+    EXPECT_TRUE(IsValidRegistryPath(""));
+    EXPECT_TRUE(IsValidRegistryPath("Software\\Velmarco\\XML"));
+    EXPECT_FALSE(IsValidRegistryPath("\\Software"));
+    EXPECT_FALSE(IsValidRegistryPath("Software\\"));
+    EXPECT_FALSE(IsValidRegistryPath("Software\\\\XML"));
+    EXPECT_FALSE(IsValidRegistryPath("Soft\tware"));
 }
 
 TEST(HiveFileTest, EmptyFileIsAnEmptyHive)

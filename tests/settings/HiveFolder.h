@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Portable.h"
+
 // Gives each test a hive folder of its own through SELVANE_HIVE_DIR and removes it
 // afterwards, restoring the environment variables the tests change.
 class HiveFolderTest : public ::testing::Test {
@@ -21,19 +23,17 @@ protected:
             const char* value = std::getenv(name);
             FSavedEnvironment.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
         }
-        std::string pattern = (std::filesystem::temp_directory_path() / "selvane-settings-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        FFolder = pattern;
-        setenv("SELVANE_HIVE_DIR", FFolder.c_str(), 1);
+        FFolder = MakeTempFolder("selvane-settings");
+        SetEnvironment("SELVANE_HIVE_DIR", FFolder.string());
     }
 
     void TearDown() override
     {
         for (const auto& [name, value] : FSavedEnvironment) {
             if (value)
-                setenv(name.c_str(), value->c_str(), 1);
+                SetEnvironment(name.c_str(), *value);
             else
-                unsetenv(name.c_str());
+                UnsetEnvironment(name.c_str());
         }
         std::filesystem::remove_all(FFolder);
     }

@@ -1,10 +1,11 @@
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
+
+#include "Portable.h"
 
 // A fresh folder below the system's temporary folder, removed with the object; the
 // settings hive of the process points into it while it lives.
@@ -12,13 +13,12 @@ class TTempFolder {
 public:
     TTempFolder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "selvane-test-XXXXXX").string();
-        FPath = ::mkdtemp(pattern.data());
-        ::setenv("SELVANE_HIVE_DIR", (FPath / "hive").c_str(), 1);
+        FPath = MakeTempFolder("selvane-test");
+        SetEnvironment("SELVANE_HIVE_DIR", (FPath / "hive").string());
     }
     ~TTempFolder()
     {
-        ::unsetenv("SELVANE_HIVE_DIR");
+        UnsetEnvironment("SELVANE_HIVE_DIR");
         std::error_code ignored;
         std::filesystem::remove_all(FPath, ignored);
     }

@@ -1,16 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "Portable.h"
+#include "SafeFile.h"
 #include "TempFolder.h"
-
-extern char** environ;
 
 namespace {
 
@@ -23,34 +19,13 @@ struct TRun {
 // Runs selvane-value with `args`, collecting its output through files so that neither
 // pipe can fill up; `outTo` replaces the output file, which is then not read. `environment`
 // adds NAME=value entries to the tool's environment.
-TRun RunTool(const TTempFolder& folder, std::vector<std::string> args, const std::string& outTo = {},
-             std::vector<std::string> environment = {})
+TRun RunTool(const TTempFolder& folder, const std::vector<std::string>& args, const std::string& outTo = {},
+             const std::vector<std::string>& environment = {})
 {
-    const std::string outFile = outTo.empty() ? (folder.Path() / "stdout").string() : outTo;
-    const std::string errFile = (folder.Path() / "stderr").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    args.insert(args.begin(), SELVANE_VALUE_TOOL);
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (std::string& entry : environment)
-        envp.push_back(entry.data());
-    for (char** entry = environ; *entry; ++entry)
-        envp.push_back(*entry);
-    envp.push_back(nullptr);
-    pid_t pid;
+    const std::filesystem::path outFile = outTo.empty() ? folder.Path() / "stdout" : std::filesystem::path(outTo);
+    const std::filesystem::path errFile = folder.Path() / "stderr";
     TRun run;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
-        int status;
-        waitpid(pid, &status, 0);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
+    run.status = RunProgram(SELVANE_VALUE_TOOL, args, outFile, errFile, environment);
     if (outTo.empty())
         run.out = TTempFolder::Read(outFile);
     run.err = TTempFolder::Read(errFile);
@@ -164,6 +139,8 @@ TEST_F(SelvaneValue, UsageErrorsPrintTheUsage)
     EXPECT_EQ(version.out, "selvane-value " SELVANE_VERSION "\n");
 }
 
+// /dev/full, a device, a preloaded library: only POSIX systems have them.
+#ifndef _WIN32
 TEST_F(SelvaneValue, OutputThatCannotBeWrittenFailsWithStatusTwo)
 {
     for (const std::vector<std::string>& args : {std::vector<std::string>{"--list", File}, {File, "Plant.name"}, {"--help"}}) {
@@ -179,8 +156,6 @@ TEST_F(SelvaneValue, OnlyRegularFilesAreRead)
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("Cannot open file \"/dev/zero\". Not a regular file"), std::string::npos) << run.err;
 }
-
-} // namespace
 
 // A read that fails halfway (a failing disk, a network file system) fails the load: the
 // file is neither taken for its first half nor replaced by it, and the message names the
@@ -210,6 +185,7 @@ TEST_F(SelvaneValue, AReadErrorFailsTheLoadAndReplacesNothing)
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("Cannot open file \"/proc/self/mem\". Input/output error"), std::string::npos) << run.err;
 }
+#endif
 
 // A UTF-8 document is read as the dialog reads it: names typed in UTF-8 find its items.
 TEST_F(SelvaneValue, AUtf8DocumentIsReadByTheNamesAUserTypes)
@@ -234,3 +210,28 @@ TEST_F(SelvaneValue, RepeatedNamesAreListedAndReadByTheirPlace)
     EXPECT_EQ(run.out, "bom\nbom.hashes\nbom.hashes.hash\nbom.hashes.hash.alg=MD5\nbom.hashes.hash[2]\n"
                        "bom.hashes.hash[2].alg=SHA-1\nbom.hashes.hash[3]\nbom.hashes.hash[3].alg=SHA-256\n");
 }
+
+#ifdef _WIN32
+// Windows hands the tool its arguments as UTF-16: file names and value paths beyond the
+// ANSI code page arrive whole, and the output is UTF-8 with LF line ends, as elsewhere.
+TEST_F(SelvaneValue, WideFileNamesAndPathsArriveWhole)
+{
+    for (const char* name : {"\xE6\x95\xB0\xE6\x8D\xAE.xml", "euro\xE2\x82\xAC.xml"}) {
+        const std::filesystem::path file = Folder.Path() / PathOfText(name);
+        std::ofstream(file, std::ios::binary) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Anlage>\r\n"
+                                                 "  <Gr\xC3\xB6\xC3\x9F" "e h\xC3\xB6he=\"2 m\"/>\r\n</Anlage>\r\n";
+        const TRun run = RunTool(Folder, {PathText(file), "Anlage.Gr\xC3\xB6\xC3\x9F" "e.h\xC3\xB6he"});
+        EXPECT_EQ(run.status, 0) << name << ": " << run.err;
+        EXPECT_EQ(run.out, "2 m\n") << name;
+    }
+}
+
+TEST_F(SelvaneValue, OnlyFilesOnADiskAreRead)
+{
+    const TRun run = RunTool(Folder, {"--list", "NUL"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("Not a regular file"), std::string::npos) << run.err;
+}
+#endif
+
+} // namespace
