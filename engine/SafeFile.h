@@ -22,8 +22,8 @@ std::filesystem::path PathOfText(std::string_view text);
 
 // Opens a regular file for reading, never waiting on a FIFO or a device: -1 with
 // `reason` ("Not a regular file", errno EINVAL, or the system's reason) for anything else.
-// The handle is the C runtime's, in binary mode; on Windows another program may still
-// rename or delete the file while it is open.
+// The handle is the C runtime's, in binary mode; on Windows other programs may still
+// write, rename or delete the file while it is open.
 int OpenRegularFile(const std::filesystem::path& name, std::string& reason);
 
 // Reads the whole of a regular file into `text`: false with `reason` and errno set when it

@@ -79,8 +79,10 @@ bool IsRegular(HANDLE file, BY_HANDLE_FILE_INFORMATION& info)
            !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Opens `name` for `access`, sharing every kind of access with other handles: a reader
-// never stands in a save's way. Folders open too, so that they can be told apart.
+// Opens `name` for `access`, sharing every kind of access with other handles, so that
+// other programs may go on writing, renaming or deleting the file while it is read. A
+// save over it waits until the read is done. Folders open too, so that they can be told
+// apart.
 HANDLE OpenShared(const fs::path& name, DWORD access)
 {
     return CreateFileW(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
