@@ -5,12 +5,17 @@
 
 class QWidget;
 
-// Help commands as a window's help event receives them.
+// Help commands as a window's help event receives them. Windows defines them itself, with
+// the same numbers.
+#ifdef _WIN32
+#include <windows.h>
+#else
 constexpr int HELP_CONTEXT = 1;
 constexpr int HELP_QUIT = 2;
 constexpr int HELP_CONTENTS = 3;
 constexpr int HELP_SETPOPUP_POS = 13;
 constexpr int HELP_KEY = 257;
+#endif
 
 // The window that owns the help and the full path of the help file ("…/Selvane.chm");
 // set once, by the main window's creation.
