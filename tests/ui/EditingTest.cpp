@@ -405,9 +405,12 @@ TEST_F(Editing, NamesThatCannotBeWrittenAreRefusedEveryWay)
         QTest::keyClick(editor, Qt::Key_Return);
     };
     const std::string before = saved();
-    for (const auto& [name, reason, ways] : names) {
+    for (const auto& entry : names) {
+        // Named apart: clang 14 lets no lambda capture a structured binding.
+        const QString& name = entry.name;
+        const int ways = entry.ways;
         SCOPED_TRACE(name.toStdString());
-        const QString message = QStringLiteral("The name \"%1\" cannot be written to the document: %2.").arg(name, reason);
+        const QString message = QStringLiteral("The name \"%1\" cannot be written to the document: %2.").arg(name, entry.reason);
         const auto refused = [&](TWay way, const std::function<void()>& act) {
             if (!(ways & way))
                 return;
