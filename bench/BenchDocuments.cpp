@@ -292,6 +292,25 @@ void WriteFlatDocument(const std::filesystem::path& file, int items)
     sink.Close();
 }
 
+void WriteGroupsDocument(const std::filesystem::path& file, int groups, int items)
+{
+    TDocumentSink sink(file);
+    sink.Put(Declaration);
+    sink.Put("  <root>\r\n");
+    std::uint64_t id = 0;
+    for (int g = 0; g < groups; ++g) {
+        sink.Put("    <group>\r\n");
+        for (int i = 0; i < items; ++i) {
+            sink.Put("      <item id=\"");
+            sink.PutNumber(id++);
+            sink.Put("\"/>\r\n");
+        }
+        sink.Put("    </group>\r\n");
+    }
+    sink.Put("  </root>\r\n");
+    sink.Close();
+}
+
 void WriteAttributeDocument(const std::filesystem::path& file, int entries, std::uint64_t seed)
 {
     TDocumentSink sink(file);

@@ -42,6 +42,10 @@ void WriteMarkupDocument(const std::filesystem::path& file, int entries, std::ui
 // indentation; the deepest has a text value. Its path is "d" repeated, joined by ".".
 void WriteDeepDocument(const std::filesystem::path& file, int levels);
 
+// `groups` elements `group` under the document element `root`, each holding `items`
+// elements `item` with an `id`: many parents and names repeated among siblings.
+void WriteGroupsDocument(const std::filesystem::path& file, int groups, int items);
+
 // The dotted path of the deepest item of WriteDeepDocument(levels).
 std::string DeepDocumentPath(int levels);
 

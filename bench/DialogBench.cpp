@@ -1,5 +1,5 @@
-// The dialog on large documents: from start to the shown tree (grouped, a million levels
-// deep, a million siblings), one rebuild after an item change, refilling the list with
+// The dialog on large documents: from start to the shown tree (grouped in large or small
+// groups, a million levels deep, a million siblings), one rebuild after an item change, refilling the list with
 // 10,000 parameters, and one play-mode tick. Real widgets on the offscreen
 // platform; run by hand (see docs/benchmarks.md).
 
@@ -106,9 +106,10 @@ std::unique_ptr<TfrmXMLDialog> OpenShown(const std::string& file)
     return window;
 }
 
+// Items in groups of range(1): with small groups, a tree of many parents.
 void StartToShownTree(benchmark::State& state)
 {
-    const std::string file = GroupedDocument(static_cast<int>(state.range(0)), 1000);
+    const std::string file = GroupedDocument(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     for (auto _ : state) {
         auto window = OpenShown(file);
         state.PauseTiming();
@@ -177,21 +178,24 @@ void FillParamListWide(benchmark::State& state)
 }
 
 // One play-mode tick's work (reload, rebuild, reselect by path, refill) on a document of
-// about 10 MB, with an item and a parameter selected.
+// about 10 MB in groups of range(1) items, with an item in the middle selected.
 void PlayModeTick(benchmark::State& state)
 {
-    const std::string file = GroupedDocument(static_cast<int>(state.range(0)), 1000);
+    const int items = static_cast<int>(state.range(0));
+    const int perGroup = static_cast<int>(state.range(1));
+    const std::string file = GroupedDocument(items, perGroup);
     auto window = OpenShown(file);
     auto* tree = window->findChild<QTreeView*>(QStringLiteral("tvXML"));
-    const QModelIndex group = tree->model()->index(120, 0, tree->model()->index(0, 0));
-    tree->setCurrentIndex(tree->model()->index(500, 0, group));
+    const QModelIndex group = tree->model()->index(items / perGroup / 2, 0, tree->model()->index(0, 0));
+    const QString selected = QStringLiteral("item%1").arg(perGroup / 2);
+    tree->setCurrentIndex(tree->model()->index(perGroup / 2, 0, group));
     QApplication::processEvents();
     QAction* refresh = window->findChild<QAction*>(QStringLiteral("aRefresh"));
     for (auto _ : state) {
         refresh->trigger();
         QApplication::processEvents();
     }
-    if (!tree->currentIndex().isValid() || tree->currentIndex().data().toString() != QStringLiteral("item500"))
+    if (!tree->currentIndex().isValid() || tree->currentIndex().data().toString() != selected)
         state.SkipWithError("the selection did not survive the reload");
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(std::filesystem::file_size(file)));
     window->close();
@@ -199,8 +203,14 @@ void PlayModeTick(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(PlayModeTick)->Arg(240000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(StartToShownTree)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(PlayModeTick)->Args({240000, 1000})->Args({240000, 36})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(StartToShownTree)
+    ->Args({100000, 1000})
+    ->Args({1000000, 1000})
+    ->Args({1000000, 10})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 BENCHMARK(StartToShownDeepTree)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 BENCHMARK(StartToShownSiblings)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(RebuildAfterItemChange)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -325,6 +325,21 @@ void FindPugixml(benchmark::State& state, const TBenchDocument* document, std::s
         state.SkipWithError("path not found");
 }
 
+// What a pugixml user writes when siblings share names: first_element_by_path, which
+// goes back to a later sibling as FindItemByPath does.
+void FindPugixmlByPath(benchmark::State& state, const TBenchDocument* document, std::string path)
+{
+    pugi::xml_document pugi;
+    LoadOrThrow(pugi, document->File);
+    pugi::xml_node node;
+    for (auto _ : state) {
+        node = pugi.first_element_by_path(path.c_str(), '.');
+        benchmark::DoNotOptimize(node);
+    }
+    if (!node)
+        state.SkipWithError("path not found");
+}
+
 // --- Setup -----------------------------------------------------------------------
 
 struct TOptions {
@@ -382,6 +397,9 @@ std::vector<TBenchDocument> GenerateDocuments(const fs::path& folder, double sca
 
     WriteMarkupDocument(folder / "markup.xml", static_cast<int>(scaled(100000)), Seed + 3);
     documents.push_back(Describe("markup", "DOCTYPE, comments, CDATA, multi-line tags", folder / "markup.xml"));
+
+    WriteGroupsDocument(folder / "groups.xml", static_cast<int>(scaled(20000)), 10);
+    documents.push_back(Describe("groups", "20,000 parents of 10 children, names repeated", folder / "groups.xml"));
 
     WriteDeepDocument(folder / "deep.xml", deepLevels);
     documents.push_back(Describe("deep", "deep, one element per line", folder / "deep.xml"));
@@ -480,6 +498,12 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark("Find/deep_deepest/Selvane", FindSelvane, deep, deepest)
             ->Unit(benchmark::kMicrosecond);
         benchmark::RegisterBenchmark("Find/deep_deepest/pugixml", FindPugixml, deep, deepest)
+            ->Unit(benchmark::kMicrosecond);
+
+        // Every group is named alike: the lookup must not visit them all.
+        benchmark::RegisterBenchmark("Find/groups_repeated/Selvane", FindSelvane, find("groups"), "root.group.item")
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark("Find/groups_repeated/pugixml", FindPugixmlByPath, find("groups"), "root.group.item")
             ->Unit(benchmark::kMicrosecond);
 
         benchmark::RunSpecifiedBenchmarks();

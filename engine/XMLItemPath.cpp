@@ -60,33 +60,46 @@ std::string ItemFullPath(const TXMLItem* item)
 
 namespace {
 
-// The item whose path of names alone is `itemPath`: the first in document order.
+// The item whose path of names alone is `itemPath`: the first in document order. The
+// walk goes down the first child whose name fits the path at its place, and comes back
+// for a later sibling only when nothing below fits the rest: a path that fits at once
+// costs a scan of the siblings before each of its items, never a visit of the others.
 TXMLItem* FindItemByNames(IECXMLDocument* document, std::string_view itemPath)
 {
-    // An item's path is its parent's path, "." and its name; when that is no prefix of
-    // the wanted path, no item below it can match, so the walk never enters it.
-    struct Visit {
-        TXMLItem* item;
-        size_t parentLength; // length of the parent's path; npos for the root
+    constexpr size_t None = std::string_view::npos;
+    // Where `item`'s name ends when it stands at `from` in the path as a whole segment.
+    const auto fits = [itemPath](const TXMLItem* item, size_t from) {
+        const std::string& name = item->Name();
+        if (itemPath.size() - from < name.size() || itemPath.compare(from, name.size(), name) != 0)
+            return None;
+        const size_t end = from + name.size();
+        return end == itemPath.size() || itemPath[end] == '.' ? end : None;
     };
-    std::vector<Visit> pending{{document->Root(), std::string_view::npos}};
-    while (!pending.empty()) {
-        const Visit visit = pending.back();
-        pending.pop_back();
-        size_t from = 0;
-        if (visit.parentLength != std::string_view::npos) {
-            if (visit.parentLength >= itemPath.size() || itemPath[visit.parentLength] != '.')
-                continue;
-            from = visit.parentLength + 1;
-        }
-        const std::string& name = visit.item->Name();
-        if (itemPath.compare(from, name.size(), name) != 0 || itemPath.size() - from < name.size())
+    TXMLItem* const root = document->Root();
+    const size_t rootEnd = fits(root, 0);
+    if (rootEnd == None)
+        return nullptr;
+    if (rootEnd == itemPath.size())
+        return root;
+    // The items gone down into, with the next child to try and where its name starts.
+    struct Frame {
+        TXMLItem* item;
+        int next;
+        size_t from;
+    };
+    std::vector<Frame> open{{root, 0, rootEnd + 1}};
+    while (!open.empty()) {
+        Frame& frame = open.back();
+        if (frame.next == frame.item->Count()) {
+            open.pop_back();
             continue;
-        const size_t length = from + name.size();
-        if (length == itemPath.size())
-            return visit.item;
-        for (int i = visit.item->Count() - 1; i >= 0; --i)
-            pending.push_back({visit.item->Items(i), length});
+        }
+        TXMLItem* const child = frame.item->Items(frame.next++);
+        const size_t end = fits(child, frame.from);
+        if (end == itemPath.size())
+            return child;
+        if (end != None)
+            open.push_back({child, 0, end + 1});
     }
     return nullptr;
 }
