@@ -37,6 +37,46 @@ TModalAnswer TypedFileName(const char* dialog, const QString& file)
     });
 }
 
+// A load and a refresh open every node that has children, however many there are, the
+// nodes below the tree's depth limit included; the tree is expanded before it lays its
+// rows out.
+TEST_F(MainWindow, EveryParentIsExpandedAfterALoadAndARefresh)
+{
+    std::string text = "<R>";
+    for (int group = 0; group < 300; ++group)
+        text += "<G><H><I/></H><J/></G>";
+    for (int level = 0; level < 120; ++level)
+        text += "<D>";
+    text += "<E/>";
+    for (int level = 0; level < 120; ++level)
+        text += "</D>";
+    text += "</R>";
+    Open({QString::fromStdString(Folder.Write("parents.xml", text).string())});
+    const auto closed = [this] {
+        int parents = 0;
+        QStringList closed;
+        std::vector<QModelIndex> pending{Node({})};
+        while (!pending.empty()) {
+            const QModelIndex node = pending.back();
+            pending.pop_back();
+            const int rows = Tree()->model()->rowCount(node);
+            if (rows == 0)
+                continue;
+            ++parents;
+            if (!Tree()->isExpanded(node))
+                closed << node.data().toString();
+            for (int row = 0; row < rows; ++row)
+                pending.push_back(Tree()->model()->index(row, 0, node));
+        }
+        EXPECT_EQ(parents, 1 + 300 * 2 + 100);
+        return closed;
+    };
+    EXPECT_EQ(closed(), QStringList());
+    Tree()->collapse(Node({0}));
+    Command("aRefresh")->trigger();
+    EXPECT_EQ(closed(), QStringList());
+}
+
 TEST_F(MainWindow, CommandLineFileIsLoadedAndStoredItemDropped)
 {
     TProgramSetup setup("Software\\Velmarco\\XML");
