@@ -27,6 +27,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "ThemeIcon.h"
+
 namespace {
 
 // Reads the pages and their pictures out of the collection.
@@ -185,7 +187,7 @@ THelpViewer::THelpViewer(const QString& collection) : FCollection(collection)
     layout->addWidget(splitter, 1);
 
     auto command = [&](const char* name, const char* caption, const char* theme, QStyle::StandardPixmap fallback) {
-        QAction* action = bar->addAction(QIcon::fromTheme(QString::fromUtf8(theme), style()->standardIcon(fallback)), QString::fromUtf8(caption));
+        QAction* action = bar->addAction(ThemeIcon(QString::fromUtf8(theme), style(), fallback), QString::fromUtf8(caption));
         action->setObjectName(QString::fromUtf8(name));
         return action;
     };

@@ -42,6 +42,7 @@
 #include "ProductData.h"
 #include "ProgramData.h"
 #include "SelvaneApplication.h"
+#include "ThemeIcon.h"
 #include "XMLItemPath.h"
 #include "stdAbout.h"
 #include "XMLParamModel.h"
@@ -228,7 +229,7 @@ void TfrmXMLDialog::CreateCommands()
         action->setToolTip(*design.hint ? QString::fromUtf8(design.hint) : action->text());
         action->setShortcut(QKeySequence(QString::fromUtf8(design.shortcut)));
         action->setShortcutContext(Qt::WindowShortcut);
-        action->setIcon(QIcon::fromTheme(QString::fromUtf8(design.themeIcon), style()->standardIcon(design.fallbackIcon)));
+        action->setIcon(ThemeIcon(QString::fromUtf8(design.themeIcon), style(), design.fallbackIcon));
         FCommands.insert(action->objectName(), action);
         addAction(action);
     }

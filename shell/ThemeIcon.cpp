@@ -1,0 +1,96 @@
+#include "ThemeIcon.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSettings>
+#include <QSize>
+#include <QStringList>
+
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct TIconFile {
+    QString path;
+    int size; // 0 for a scalable picture
+};
+
+// Every icon file of the current theme chain by its name, from the first theme that has
+// the name.
+using TThemeIndex = QHash<QString, std::vector<TIconFile>>;
+
+// The folder of `theme` that holds its index.theme, searched where the platform searches.
+QString ThemeFolder(const QString& theme)
+{
+    for (const QString& base : QIcon::themeSearchPaths()) {
+        const QString folder = base + QLatin1Char('/') + theme;
+        if (QFileInfo(folder + QStringLiteral("/index.theme")).isFile())
+            return folder;
+    }
+    return {};
+}
+
+// Adds the icons of `theme` that no earlier theme had, and returns the themes it inherits.
+QStringList AddTheme(const QString& theme, TThemeIndex& index)
+{
+    const QString folder = ThemeFolder(theme);
+    if (folder.isEmpty())
+        return {};
+    const QSettings description(folder + QStringLiteral("/index.theme"), QSettings::IniFormat);
+    TThemeIndex found;
+    for (const QString& directory : description.value(QStringLiteral("Icon Theme/Directories")).toStringList()) {
+        const QString group = directory + QLatin1Char('/');
+        const bool scalable = description.value(group + QStringLiteral("Type")).toString() == QStringLiteral("Scalable");
+        const int size = scalable ? 0 : description.value(group + QStringLiteral("Size")).toInt();
+        const QDir files(folder + QLatin1Char('/') + directory);
+        for (const QFileInfo& file : files.entryInfoList({QStringLiteral("*.png"), QStringLiteral("*.svg")}, QDir::Files)) {
+            if (!index.contains(file.completeBaseName()))
+                found[file.completeBaseName()].push_back({file.filePath(), file.suffix() == QStringLiteral("svg") ? 0 : size});
+        }
+    }
+    for (auto it = found.begin(); it != found.end(); ++it)
+        index.insert(it.key(), std::move(it.value()));
+    return description.value(QStringLiteral("Icon Theme/Inherits")).toStringList();
+}
+
+// The index of the current theme, made again only when the theme or its search paths
+// change.
+const TThemeIndex& Index()
+{
+    static QStringList madeFor;
+    static TThemeIndex index;
+    const QStringList current = QStringList{QIcon::themeName()} + QIcon::themeSearchPaths();
+    if (current != madeFor) {
+        madeFor = current;
+        index.clear();
+        QStringList pending{QIcon::themeName(), QStringLiteral("hicolor")};
+        QStringList seen;
+        while (!pending.isEmpty()) {
+            const QString theme = pending.takeFirst();
+            if (theme.isEmpty() || seen.contains(theme))
+                continue;
+            seen << theme;
+            const QStringList inherited = AddTheme(theme, index);
+            // The inherited themes come before hicolor, which every theme ends in.
+            for (qsizetype i = inherited.size() - 1; i >= 0; --i)
+                pending.prepend(inherited[i]);
+        }
+    }
+    return index;
+}
+
+} // namespace
+
+QIcon ThemeIcon(const QString& name, const QStyle* style, QStyle::StandardPixmap fallback)
+{
+    const TThemeIndex& index = Index();
+    const auto files = index.constFind(name);
+    if (files == index.constEnd())
+        return style->standardIcon(fallback);
+    QIcon icon;
+    for (const TIconFile& file : *files)
+        icon.addFile(file.path, file.size > 0 ? QSize(file.size, file.size) : QSize());
+    return icon;
+}
