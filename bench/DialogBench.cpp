@@ -49,7 +49,7 @@ std::string Document(const std::string& name, const std::function<void(std::ofst
 // A root with groups of `perGroup` items each, every item with two parameters.
 std::string GroupedDocument(int items, int perGroup)
 {
-    return Document("grouped-" + std::to_string(items) + ".xml", [&](std::ofstream& out) {
+    return Document("grouped-" + std::to_string(items) + "-" + std::to_string(perGroup) + ".xml", [&](std::ofstream& out) {
         out << "<?xml version=\"1.0\" encoding=\"ISO8859-1\" ?>\r\n<plant>\r\n";
         for (int group = 0; group * perGroup < items; ++group) {
             out << "  <group" << group << " kind=\"line\">\r\n";
