@@ -45,6 +45,25 @@ inline std::int64_t FileSeek(int handle, std::int64_t offset, int whence)
 #endif
 }
 
+inline std::int64_t FileWrite(int handle, const void* buffer, std::size_t count)
+{
+#ifdef _WIN32
+    return _write(handle, buffer, static_cast<unsigned>(count < INT_MAX ? count : INT_MAX));
+#else
+    return write(handle, buffer, count);
+#endif
+}
+
+// Makes what was written durable.
+inline int FileSync(int handle)
+{
+#ifdef _WIN32
+    return _commit(handle);
+#else
+    return fsync(handle);
+#endif
+}
+
 inline int FileClose(int handle)
 {
 #ifdef _WIN32

@@ -152,6 +152,50 @@ TFileReadBuffer::pos_type TFileReadBuffer::seekpos(pos_type position, std::ios_b
     return seekoff(off_type(position), std::ios_base::beg, mode);
 }
 
+TAtomicFile::~TAtomicFile() { Discard(); }
+
+void TAtomicFile::Discard()
+{
+    if (FHandle >= 0) {
+        FileClose(FHandle);
+        FHandle = -1;
+    }
+    if (!FTemporary.empty()) {
+        std::error_code ignored;
+        fs::remove(FTemporary, ignored);
+        FTemporary.clear();
+    }
+}
+
+bool TAtomicFile::Write(std::string_view text)
+{
+    while (!text.empty()) {
+        const std::int64_t count = FileWrite(FHandle, text.data(), text.size());
+        if (count > 0)
+            text.remove_prefix(static_cast<size_t>(count));
+        else if (count == 0 || errno != EINTR)
+            return false;
+    }
+    return true;
+}
+
+bool TAtomicFile::Fail()
+{
+    const int error = errno;
+    Discard();
+    errno = error;
+    return false;
+}
+
+bool TAtomicFile::Sync()
+{
+    if (FileSync(FHandle) != 0)
+        return Fail();
+    const int handle = FHandle;
+    FHandle = -1;
+    return FileClose(handle) == 0 || Fail();
+}
+
 bool ReplaceFileText(const fs::path& target, std::string_view text)
 {
     TAtomicFile file;

@@ -112,20 +112,6 @@ bool ReadSettledFile(const fs::path& name, std::string& text, std::string& reaso
     return read;
 }
 
-TAtomicFile::~TAtomicFile() { Discard(); }
-
-void TAtomicFile::Discard()
-{
-    if (FHandle >= 0) {
-        close(FHandle);
-        FHandle = -1;
-    }
-    if (!FTemporary.empty()) {
-        unlink(FTemporary.c_str());
-        FTemporary.clear();
-    }
-}
-
 bool TAtomicFile::Open(const fs::path& target)
 {
     Discard();
@@ -169,35 +155,6 @@ bool TAtomicFile::Open(const fs::path& target)
             return Fail();
     }
     return true;
-}
-
-bool TAtomicFile::Write(std::string_view text)
-{
-    while (!text.empty()) {
-        const ssize_t count = write(FHandle, text.data(), text.size());
-        if (count > 0)
-            text.remove_prefix(static_cast<size_t>(count));
-        else if (count == 0 || errno != EINTR)
-            return false;
-    }
-    return true;
-}
-
-bool TAtomicFile::Fail()
-{
-    const int error = errno;
-    Discard();
-    errno = error;
-    return false;
-}
-
-bool TAtomicFile::Sync()
-{
-    if (fsync(FHandle) != 0)
-        return Fail();
-    const int handle = FHandle;
-    FHandle = -1;
-    return close(handle) == 0 || Fail();
 }
 
 bool TAtomicFile::Commit()

@@ -1,6 +1,5 @@
 #include "SafeFile.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <random>
@@ -176,20 +175,6 @@ bool ReadSettledFile(const fs::path& name, std::string& text, std::string& reaso
     return read;
 }
 
-TAtomicFile::~TAtomicFile() { Discard(); }
-
-void TAtomicFile::Discard()
-{
-    if (FHandle >= 0) {
-        _close(FHandle);
-        FHandle = -1;
-    }
-    if (!FTemporary.empty()) {
-        DeleteFileW(FTemporary.c_str());
-        FTemporary.clear();
-    }
-}
-
 bool TAtomicFile::Open(const fs::path& target)
 {
     Discard();
@@ -231,35 +216,6 @@ bool TAtomicFile::Open(const fs::path& target)
             return Fail();
     }
     return FHandle >= 0 || SetErrno(ERROR_FILE_EXISTS);
-}
-
-bool TAtomicFile::Write(std::string_view text)
-{
-    while (!text.empty()) {
-        const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(text.size(), 1u << 30));
-        const int count = _write(FHandle, text.data(), chunk);
-        if (count <= 0)
-            return false;
-        text.remove_prefix(static_cast<std::size_t>(count));
-    }
-    return true;
-}
-
-bool TAtomicFile::Fail()
-{
-    const int error = errno;
-    Discard();
-    errno = error;
-    return false;
-}
-
-bool TAtomicFile::Sync()
-{
-    if (_commit(FHandle) != 0)
-        return Fail();
-    const int handle = FHandle;
-    FHandle = -1;
-    return _close(handle) == 0 || Fail();
 }
 
 bool TAtomicFile::Commit()
