@@ -39,8 +39,7 @@ void TfrmXMLDialog::Refresh()
     const std::optional<TBusyIndicator> busy = Busy(QStringLiteral("Reading ") + DocumentName() + QStringLiteral("…"));
     const std::filesystem::path file = FSource.toStdU16String();
     std::error_code ignored;
-    if (!FSource.isEmpty() && std::filesystem::is_regular_file(file, ignored))
-        ReloadWhole(file);
+    const bool reloaded = !FSource.isEmpty() && std::filesystem::is_regular_file(file, ignored) && ReloadWhole(file);
     FCurrentItem = FindItemByPath(&XML, FItemPath);
     const QModelIndex node = FindItemNode(FCurrentItem);
     if (node.isValid())
@@ -48,7 +47,10 @@ void TfrmXMLDialog::Refresh()
     else
         tvXML->selectionModel()->clear();
     FillParamList();
-    ExpandAll();
+    // A reload's rebuild opened every node already; without one, the branches the user
+    // closed open again.
+    if (!reloaded)
+        ExpandAll();
     FUpdating = false;
 }
 
