@@ -133,14 +133,41 @@ inline void TXMLParamParser::Parse(const TXMLTokenizer& tokenizer, std::string_v
 // Builds the item tree from the token sequence.
 class TXMLLoader {
 public:
-    static void Load(TXMLItem& item, std::istream& stream, bool large);
+    // The chunked tokenizer, the whole-stream one, or the chunked one falling back to the
+    // whole-stream one where it meets a line too long for it.
+    enum TPass { Chunked, Whole, ChunkedThenWhole };
+
+    static void Load(TXMLItem& item, std::istream& stream, TPass pass);
 
 private:
-    // Whether the text closed the element read into.
+    // The second BeforeLoad of a fallback refused the load.
+    struct TRefused {};
+    // The second BeforeLoad of a fallback changed the tree being read.
+    struct TEdited {};
+
+    // One load with its events; `widened` tells whether a fallback took over.
+    static void Read(TXMLItem& item, std::istream& stream, TPass pass, bool& widened);
+    // Reads the stream into the item; whether the text closed the element read into.
+    static bool ReadStream(TXMLItem& item, std::istream& stream, bool whole, TXMLTokenizer::TWidening widening);
     static bool ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer);
 };
 
-void TXMLLoader::Load(TXMLItem& item, std::istream& stream, bool large)
+void TXMLLoader::Load(TXMLItem& item, std::istream& stream, TPass pass)
+{
+    bool widened = false;
+    try {
+        Read(item, stream, pass, widened);
+    } catch (const EParserError&) {
+        // Any other parser error of the chunked pass makes the whole stream be read again.
+        if (pass != ChunkedThenWhole || widened)
+            throw;
+        stream.clear();
+        stream.seekg(0);
+        Read(item, stream, Whole, widened);
+    }
+}
+
+void TXMLLoader::Read(TXMLItem& item, std::istream& stream, TPass pass, bool& widened)
 {
     TECXMLParser* document = item.FDocument;
     if (document && !document->Allowed(document->BeforeLoad))
@@ -165,25 +192,61 @@ void TXMLLoader::Load(TXMLItem& item, std::istream& stream, bool large)
         document->FLoadedComplete = false;
         document->FLoadedEncoding.clear();
     }
-    // A text that cannot be converted into the code page leaves nothing of the old tree,
-    // as any failed load.
-    std::unique_ptr<TXMLTokenizer> tokenizer;
+    // Chunk boundaries never show in the tokens, so up to a line too long for the chunked
+    // tokenizer the whole-stream one gives the same tokens, and the tree built so far is
+    // the one a second load would build again. The second load's BeforeLoad is raised, with
+    // the handler back in place, and the whole-stream reading goes on from there.
+    TXMLTokenizer::TWidening widening;
+    if (pass == ChunkedThenWhole && document)
+        widening = [&] {
+            widened = true;
+            const uint64_t edits = document->FEdits;
+            bool allowed;
+            {
+                Restore handlerBack{document, handler};
+                document->XMLItemChanged.swap(handler);
+                allowed = document->Allowed(document->BeforeLoad);
+            }
+            if (!allowed)
+                throw TRefused{};
+            if (document->FEdits != edits)
+                throw TEdited{};
+            return true;
+        };
+    bool complete;
     try {
-        tokenizer = large ? std::make_unique<TXMLLargeTokenizer>(stream) : std::make_unique<TXMLTokenizer>(stream);
-    } catch (const EParserError&) {
-        item.Clear();
-        item.SetName(std::string());
-        throw;
+        complete = ReadStream(item, stream, pass == Whole, std::move(widening));
+    } catch (const TRefused&) {
+        return;
+    } catch (const TEdited&) {
+        // The items read so far may be gone: the whole stream is read again.
+        stream.clear();
+        stream.seekg(0);
+        complete = ReadStream(item, stream, true, {});
     }
-    if (document)
-        document->FLoadedEncoding = tokenizer->SourceEncoding();
-    const bool complete = ReadTokens(item, *tokenizer);
     if (document) {
         document->FLoadedComplete = complete && &item == document->Root();
         document->XMLItemChanged.swap(handler);
         restore.document = nullptr;
         document->Raise(document->OnLoaded);
     }
+}
+
+bool TXMLLoader::ReadStream(TXMLItem& item, std::istream& stream, bool whole, TXMLTokenizer::TWidening widening)
+{
+    // A text that cannot be converted into the code page leaves nothing of the old tree,
+    // as any failed load.
+    std::unique_ptr<TXMLTokenizer> tokenizer;
+    try {
+        tokenizer = whole ? std::make_unique<TXMLLargeTokenizer>(stream) : std::make_unique<TXMLTokenizer>(stream, std::move(widening));
+    } catch (const EParserError&) {
+        item.Clear();
+        item.SetName(std::string());
+        throw;
+    }
+    if (item.FDocument)
+        item.FDocument->FLoadedEncoding = tokenizer->SourceEncoding();
+    return ReadTokens(item, *tokenizer);
 }
 
 bool TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
@@ -653,22 +716,13 @@ void TECXMLParser::Clear()
     Raise(OnCleared);
 }
 
-void TXMLItem::LoadFromStream(std::istream& stream) { TXMLLoader::Load(*this, stream, false); }
+void TXMLItem::LoadFromStream(std::istream& stream) { TXMLLoader::Load(*this, stream, TXMLLoader::Chunked); }
 
-void TXMLItem::LoadLargeFromStream(std::istream& stream) { TXMLLoader::Load(*this, stream, true); }
+void TXMLItem::LoadLargeFromStream(std::istream& stream) { TXMLLoader::Load(*this, stream, TXMLLoader::Whole); }
 
 void TECXMLParser::LoadFromStream(std::istream& stream) { FRoot->LoadFromStream(stream); }
 
-void TECXMLParser::LoadWithFallback(std::istream& stream)
-{
-    try {
-        FRoot->LoadFromStream(stream);
-    } catch (const EParserError&) {
-        stream.clear();
-        stream.seekg(0);
-        FRoot->LoadLargeFromStream(stream);
-    }
-}
+void TECXMLParser::LoadWithFallback(std::istream& stream) { TXMLLoader::Load(*FRoot, stream, TXMLLoader::ChunkedThenWhole); }
 
 void TECXMLParser::LoadFromFile(const std::filesystem::path& fileName)
 {

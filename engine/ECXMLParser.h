@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
@@ -44,8 +45,9 @@ public:
     // BeforeClear, then empties the root item (no XMLItemChanged), then OnCleared.
     // StyleSheet and CrLfInAsString are kept.
     void Clear() override;
-    // Reads a file; a "Line too long" parser error makes it read the file once more with
-    // the whole-stream tokenizer. Fails with "Cannot open file "%s". %s" when it cannot
+    // Reads a file; where a line is too long for the chunked tokenizer, the whole-stream
+    // tokenizer reads on (raising BeforeLoad a second time), giving the tree a second load
+    // with it would give. Fails with "Cannot open file "%s". %s" when it cannot
     // open the file, leaving the tree untouched.
     void LoadFromFile(const std::filesystem::path& fileName) override;
     // Reads a whole text as LoadFromFile reads a file's.
@@ -87,8 +89,9 @@ private:
     bool Allowed(const TXMLLoadSaveEvent& before);
     void Raise(const TNotifyEvent& after);
     void WriteDocument(std::ostream& stream, bool styleSheetFile);
-    // Reads the stream from its start; a "Line too long" parser error makes it read the
-    // stream once more with the whole-stream tokenizer.
+    // Reads the stream from its start; where the chunked tokenizer meets a line too long
+    // for it, the whole-stream tokenizer takes over, after a second BeforeLoad. Any other
+    // parser error makes it read the stream once more with the whole-stream tokenizer.
     void LoadWithFallback(std::istream& stream);
 
     // The tree's memory, declared first so that it outlives the tree.
@@ -97,6 +100,9 @@ private:
     std::string FStyleSheet;
     bool FLoadedComplete = false;
     std::string FLoadedEncoding;
+    // Counts the items' reported changes, also while nobody is notified, so that a load
+    // can tell whether an event handler changed the tree it is building.
+    uint64_t FEdits = 0;
 };
 
 // The element name of a tag's text: after the "<", up to the first blank, else up to

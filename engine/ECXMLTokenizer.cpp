@@ -186,9 +186,10 @@ std::optional<TTextEncoding> AnnouncedEncoding(std::string_view text, size_t& ma
 
 } // namespace
 
-TXMLTokenizer::TXMLTokenizer(std::istream& stream) : TXMLTokenizer(stream, ChunkSize, true) {}
+TXMLTokenizer::TXMLTokenizer(std::istream& stream, TWidening widening) : TXMLTokenizer(stream, ChunkSize, true, std::move(widening)) {}
 
-TXMLTokenizer::TXMLTokenizer(std::istream& stream, size_t capacity, bool growing) : FGrowing(growing)
+TXMLTokenizer::TXMLTokenizer(std::istream& stream, size_t capacity, bool growing, TWidening widening)
+    : FGrowing(growing), FWidening(std::move(widening))
 {
     size_t size = 0;
     FData = ReadAll(stream, size);
@@ -227,7 +228,20 @@ void TXMLTokenizer::ConvertToCodePage(size_t& size)
     FData[size] = 0;
 }
 
-TXMLLargeTokenizer::TXMLLargeTokenizer(std::istream& stream) : TXMLTokenizer(stream, 0, false) {}
+TXMLLargeTokenizer::TXMLLargeTokenizer(std::istream& stream) : TXMLTokenizer(stream, 0, false, {}) {}
+
+bool TXMLTokenizer::Widened()
+{
+    if (!FWidening)
+        return false;
+    const TWidening widening = std::move(FWidening);
+    FWidening = nullptr;
+    if (!widening())
+        return false;
+    FCapacity = 0;
+    FGrowing = false;
+    return true;
+}
 
 bool TXMLTokenizer::ReadBuffer(const char* keep)
 {
@@ -255,13 +269,14 @@ bool TXMLTokenizer::ReadBuffer(const char* keep)
         // the window already reaches the stream's end, and otherwise gets a larger one,
         // unless its last line alone has run past a chunk's size.
         const char* const lastLineFeed = low > FWindow + 1 ? FindLastLineFeed(FWindow + 1, low) : nullptr;
-        if (!lastLineFeed)
-            throw EParserError("Line too long", FSourceLine);
-        if (available == FCapacity)
+        if (lastLineFeed && available == FCapacity)
             break;
-        if (!FGrowing || static_cast<size_t>(windowEnd - lastLineFeed) > ChunkSize)
+        if (lastLineFeed && FGrowing && static_cast<size_t>(windowEnd - lastLineFeed) <= ChunkSize) {
+            FCapacity *= 2;
+            continue;
+        }
+        if (!Widened())
             throw EParserError("Line too long", FSourceLine);
-        FCapacity *= 2;
     }
     FSavedByte = *FChunkEnd;
     *FChunkEnd = 0;

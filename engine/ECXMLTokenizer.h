@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -39,9 +40,15 @@ class TXMLTokenizer {
 public:
     static constexpr size_t ChunkSize = 4096;
 
+    // Called where the chunked reading meets a line too long for it. When it returns
+    // true, the reading goes on with the rest of the stream as one chunk, which gives the
+    // tokens the whole-stream tokenizer would give; otherwise, or when there is none, the
+    // reading fails with "Line too long". It may throw, and is called at most once.
+    using TWidening = std::function<bool()>;
+
     // Reads the stream from its position to its end, and the first token; the stream is
     // not owned.
-    explicit TXMLTokenizer(std::istream& stream);
+    explicit TXMLTokenizer(std::istream& stream, TWidening widening = {});
     virtual ~TXMLTokenizer();
     TXMLTokenizer(const TXMLTokenizer&) = delete;
     TXMLTokenizer& operator=(const TXMLTokenizer&) = delete;
@@ -75,7 +82,7 @@ public:
 
 protected:
     // `capacity` 0: one window over the whole stream, which never grows.
-    TXMLTokenizer(std::istream& stream, size_t capacity, bool growing);
+    TXMLTokenizer(std::istream& stream, size_t capacity, bool growing, TWidening widening);
 
 private:
     // Converts the text read, as its start announces, failing with the character the code
@@ -87,6 +94,8 @@ private:
     // Moves the window to start at `keep` and ends the next chunk in it; false when no
     // byte came.
     bool ReadBuffer(const char* keep);
+    // Whether the widening took over where the chunked reading would fail.
+    bool Widened();
     // The first of `Stops` from `from` to the chunk end (or the chunk end), noting in
     // FReturns any CR passed on the way.
     template <char... Stops>
@@ -117,6 +126,7 @@ private:
     char* FWindow;
     size_t FCapacity;
     bool FGrowing;
+    TWidening FWidening;
     char* FPosition;
     char* FChunkEnd;
     char* FTokenStart;

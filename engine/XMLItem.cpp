@@ -218,6 +218,8 @@ void TXMLItem::SetDocument(TECXMLParser* document)
 
 void TXMLItem::Changed()
 {
+    if (FDocument)
+        ++FDocument->FEdits;
     if (FNotify && FDocument && FDocument->XMLItemChanged)
         FDocument->XMLItemChanged(FDocument, this);
 }

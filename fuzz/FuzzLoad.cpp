@@ -2,6 +2,7 @@
 // it in both layouts, reads the text back, writes again and finds items by their paths.
 // Also walks the same bytes with both tokenizers, which must agree on every token.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -185,11 +186,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const auto chunked = Tokens<TXMLTokenizer>(input, chunkedFailed);
     const auto large = Tokens<TXMLLargeTokenizer>(input, largeFailed);
     Check(chunkedFailed || largeFailed || chunked == large, "the two tokenizers disagree");
+    // The fallback goes on from a long line, so what came before it must be the same.
+    Check(!chunkedFailed || largeFailed || std::equal(chunked.begin(), chunked.end(), large.begin(), large.begin() + std::min(chunked.size(), large.size())),
+          "the tokens before a long line differ");
 
     // A failed load ("Line too long" in both passes, or text after the document element)
     // keeps the tree as far as it was read.
     TECXMLParser document;
     Load(document, input);
+    if (chunkedFailed) {
+        TECXMLParser whole;
+        std::istringstream in(input);
+        try {
+            whole.Root()->LoadLargeFromStream(in);
+        } catch (const Exception&) {
+        }
+        Check(Survey(whole.Root()).items.size() == Survey(document.Root()).items.size() && Save(whole, false) == Save(document, false),
+              "the fallback's tree is not the whole-stream load's");
+    }
 
     const TTreeFacts facts = Survey(document.Root());
     CheckPaths(document, facts);

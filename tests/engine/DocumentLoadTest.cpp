@@ -294,6 +294,82 @@ TEST(DocumentLoad, LongLineFileLoadsThroughTheWholeStreamPass)
     EXPECT_EQ(streamLog.events, Events{"BeforeLoad"});
 }
 
+// The whole-stream reading takes over where the chunked one meets a long line, keeping
+// what was read before it: the tree, the style sheet, the line of a later error and the
+// events must be those of a second load from the start.
+TEST(DocumentLoad, TheFallbackGoesOnWhereTheLongLineBegins)
+{
+    std::string items;
+    for (int i = 0; i < 300; ++i)
+        items += "  <i n=\"" + std::to_string(i) + "\" t=\"&lt;x&gt;\">v " + std::to_string(i) + "</i>\r\n";
+    const std::string longText(6000, 'w');
+    const std::string longTag = "<long a=\"" + std::string(5000, 'q') + "\"\r\n b=\"2\"/>";
+    const std::string lines = "<a>\r\n" + items + "<m>first\r\n" + std::string(3000, 'x') + "\r\n" + std::string(3000, 'y') + "</m>\r\n";
+    const std::string style = "<?xml-stylesheet type=\"text/xsl\" href=\"v.xsl\"?>\r\n";
+    const std::string cases[] = {
+        std::string(Head) + style + "<a>\r\n" + items + "  <t>" + longText + "</t>\r\n" + items + "</a>\r\n",
+        std::string(Head) + "<a>\r\n" + items + "  " + longTag + "\r\n" + items + "</a>\r\n",
+        std::string(Head) + "<a>\r\n" + items + "<!-- " + longText + " -->\r\n" + style + items + "</a>",
+        std::string(Head) + "<a>" + longText + "\r\n" + items + "</a>\r\n",
+        // A token of many lines outgrowing its chunk is no long line; one line of it is.
+        std::string(Head) + lines + "</a>\r\n",
+        // Errors after the switch keep the whole-stream pass's line numbers.
+        std::string(Head) + "<a>\r\n" + items + "<t>" + longText + "</t>\r\n</a>\r\n<after/>\r\n",
+    };
+    TempFolder folder;
+    size_t fallbacks = 0;
+    for (const std::string& text : cases) {
+        WriteBytes(folder / "long.xml", text);
+        TECXMLParser whole;
+        std::istringstream stream(text);
+        const std::string wholeError = ErrorOf<EParserError>([&] { whole.Root()->LoadLargeFromStream(stream); });
+
+        TECXMLParser document;
+        EventLog log(document);
+        EXPECT_EQ(ErrorOf<EParserError>([&] { document.LoadFromFile(folder / "long.xml"); }), wholeError);
+        EXPECT_EQ(Dump(*document.Root()), Dump(*whole.Root()));
+        EXPECT_EQ(document.StyleSheet(), whole.StyleSheet());
+        EXPECT_EQ(document.LoadedComplete(), whole.LoadedComplete());
+        TECXMLParser chunked;
+        const bool fallback = ErrorOf<EParserError>([&] { LoadText(chunked, text); }).starts_with("Line too long");
+        Events expected{"BeforeLoad"};
+        if (fallback)
+            expected.push_back("BeforeLoad");
+        if (wholeError == "no error")
+            expected.push_back("OnLoaded");
+        EXPECT_EQ(log.events, expected) << text.substr(0, 200);
+        fallbacks += fallback;
+    }
+    EXPECT_EQ(fallbacks, std::size(cases) - 1);
+}
+
+// The second BeforeLoad may refuse, which leaves what was read before the long line, or
+// change the tree being built, which makes the whole stream be read again.
+TEST(DocumentLoad, TheFallbacksBeforeLoadMayRefuseOrChangeTheTree)
+{
+    const std::string text = "<a>\r\n  <b/>\r\n  <c>" + std::string(5000, 'v') + "</c>\r\n  <d/>\r\n</a>\r\n";
+    TECXMLParser refused;
+    EventLog log(refused);
+    int calls = 0;
+    refused.BeforeLoad = [&](TECXMLParser*, bool& allow) { allow = ++calls == 1; };
+    refused.LoadFromText(text);
+    EXPECT_EQ(Dump(*refused.Root()), "a\n  b\n");
+    EXPECT_FALSE(refused.LoadedComplete());
+    EXPECT_EQ(log.events, Events{});
+
+    TECXMLParser edited;
+    EventLog editLog(edited);
+    calls = 0;
+    edited.BeforeLoad = [&](TECXMLParser* sender, bool&) {
+        editLog.Note(sender, "BeforeLoad");
+        if (++calls == 2)
+            sender->Root()->Clear();
+    };
+    edited.LoadFromText(text);
+    EXPECT_EQ(Dump(*edited.Root()), "a\n  b\n  c = " + std::string(5000, 'v') + "\n  d\n");
+    EXPECT_EQ(editLog.events, (Events{"BeforeLoad", "BeforeLoad", "OnLoaded"}));
+}
+
 // Machine-written documents often have no line feed at all, or only a final one.
 TEST(DocumentLoad, OneLineFileLoadsThroughTheWholeStreamPass)
 {
