@@ -7,6 +7,7 @@
 #include <vector>
 #include <system_error>
 #include <unordered_map>
+#include <utility>
 
 #include "ByteSearch.h"
 #include "CodePage.h"
@@ -721,6 +722,22 @@ void TXMLItem::LoadFromStream(std::istream& stream) { TXMLLoader::Load(*this, st
 void TXMLItem::LoadLargeFromStream(std::istream& stream) { TXMLLoader::Load(*this, stream, TXMLLoader::Whole); }
 
 void TECXMLParser::LoadFromStream(std::istream& stream) { FRoot->LoadFromStream(stream); }
+
+void TECXMLParser::LoadFromDocument(TECXMLParser& source)
+{
+    if (&source == this || !Allowed(BeforeLoad))
+        return;
+    // Every block of the memory belongs to the tree, so once the tree is empty the two
+    // memories can change hands.
+    FRoot->Clear();
+    FMemory.Swap(source.FMemory);
+    FRoot->TakeOver(*source.FRoot);
+    FStyleSheet = source.FStyleSheet;
+    FLoadedComplete = std::exchange(source.FLoadedComplete, false);
+    FLoadedEncoding = std::move(source.FLoadedEncoding);
+    source.FLoadedEncoding.clear();
+    Raise(OnLoaded);
+}
 
 void TECXMLParser::LoadWithFallback(std::istream& stream) { TXMLLoader::Load(*FRoot, stream, TXMLLoader::ChunkedThenWhole); }
 

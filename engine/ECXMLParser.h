@@ -52,6 +52,11 @@ public:
     void LoadFromFile(const std::filesystem::path& fileName) override;
     // Reads a whole text as LoadFromFile reads a file's.
     void LoadFromText(std::string_view text);
+    // Takes over the tree another document has read, as a load of the same text gives it:
+    // BeforeLoad, the tree, StyleSheet, LoadedComplete and LoadedEncoding, then OnLoaded.
+    // `source` keeps an empty root. So that StyleSheet comes out as a load of the text
+    // would leave it, `source` should start with this document's StyleSheet.
+    void LoadFromDocument(TECXMLParser& source);
     // Reads the stream from its position with the 4096-byte tokenizer, without fallback.
     void LoadFromStream(std::istream& stream) override;
     // Writes the document to a temporary file beside the target and renames it over the

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iterator>
 #include <stdexcept>
+#include <utility>
 
 #include "ECXMLParser.h"
 #include "Exceptions.h"
@@ -202,6 +203,28 @@ TXMLItem* TXMLItem::FindOrAddItem(std::string_view name)
     TXMLItem* child = New();
     child->SetName(std::string(name));
     return child;
+}
+
+void TXMLItem::TakeOver(TXMLItem& source)
+{
+    TXMLArena* const memory = Memory();
+    FName = std::move(source.FName);
+    source.FName.clear();
+    FValue = std::exchange(source.FValue, nullptr);
+    FParams.TakeOver(source.FParams, memory);
+    FChildren = std::exchange(source.FChildren, nullptr);
+    FCount = std::exchange(source.FCount, 0);
+    FCapacityBits = std::exchange(source.FCapacityBits, 0);
+    for (size_t i = 0; i < FCount; ++i)
+        FChildren[i]->FParent = this;
+    std::vector<TXMLItem*> pending(FChildren, FChildren + FCount);
+    while (!pending.empty()) {
+        TXMLItem* item = pending.back();
+        pending.pop_back();
+        item->FDocument = FDocument;
+        item->FParams.FMemory = memory;
+        pending.insert(pending.end(), item->FChildren, item->FChildren + item->FCount);
+    }
 }
 
 void TXMLItem::SetDocument(TECXMLParser* document)

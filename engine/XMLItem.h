@@ -86,8 +86,13 @@ public:
 private:
     friend class TXMLLoader;
 
+    friend class TECXMLParser;
+
     TXMLItem(TECXMLParser* document, TXMLArena* memory, std::string_view name);
     TXMLArena* Memory() const { return FParams.Memory(); }
+    // Takes `source`'s name, value, parameters and children into this empty item, once
+    // their memory has become this item's memory; `source` is left empty.
+    void TakeOver(TXMLItem& source);
     // Appends a child of that name without notifying anyone.
     TXMLItem* AddChild(std::string_view name);
     // The value for changing it in place, made when there is none.

@@ -66,6 +66,16 @@ TXMLParams& TXMLParams::operator=(TXMLParams&& other)
 
 TXMLParams::~TXMLParams() { Release(); }
 
+void TXMLParams::TakeOver(TXMLParams& other, TXMLArena* memory)
+{
+    FMemory = memory;
+    FBlock = std::exchange(other.FBlock, nullptr);
+    FCount = std::exchange(other.FCount, 0);
+    FEntryCapacity = std::exchange(other.FEntryCapacity, 0);
+    FTextSize = std::exchange(other.FTextSize, 0);
+    FTextCapacity = std::exchange(other.FTextCapacity, 0);
+}
+
 void TXMLParams::Release()
 {
     if (FBlock)

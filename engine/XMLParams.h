@@ -70,6 +70,7 @@ public:
 
 private:
     friend class TXMLParamParser;
+    friend class TXMLItem;
 
     struct TEntry {
         uint32_t offset;
@@ -119,6 +120,9 @@ private:
     // block must have room.
     void OpenSlot(size_t index);
     void Release();
+    // Takes the entries of an empty list's `other` whose block now lies in `memory`,
+    // which this list keeps from here on.
+    void TakeOver(TXMLParams& other, TXMLArena* memory);
 
     TXMLArena* FMemory;
     char* FBlock = nullptr;

@@ -63,15 +63,17 @@ bool TfrmXMLDialog::ReloadWhole(const std::filesystem::path& file)
     std::string reason;
     if (!ReadSettledFile(file, text, reason))
         return false;
+    // The text is read once: the document takes over the tree read aside.
+    TECXMLParser read;
+    read.SetStyleSheet(XML.StyleSheet());
     try {
-        TECXMLParser probe;
-        probe.LoadFromText(text);
-        if (!probe.LoadedComplete())
-            return false;
+        read.LoadFromText(text);
     } catch (const std::exception&) {
         return false;
     }
-    XML.LoadFromText(text);
+    if (!read.LoadedComplete())
+        return false;
+    XML.LoadFromDocument(read);
     return true;
 }
 

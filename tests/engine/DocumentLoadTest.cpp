@@ -465,3 +465,52 @@ TEST(DocumentLoad, UnicodeDocumentsAreConvertedIntoTheCodePage)
         EXPECT_FALSE(document.LoadedComplete());
     }
 }
+
+// Play mode reads a file aside and lets the shown document take the tree over: the
+// result must be the load of the same text, and the tree must live on in the document's
+// own memory once the document that read it is gone.
+TEST(DocumentLoad, ATreeReadAsideIsTakenOverAsALoadOfItsText)
+{
+    const std::string text = std::string(Head) + "<?xml-stylesheet type=\"text/xsl\" href=\"v.xsl\"?>\r\n<a x=\"1\">top\r\n"
+                             "  <b y=\"&lt;2&gt;\">t</b>\r\n  <c>\r\n    <d/>\r\n  </c>\r\n</a>\r\n";
+    TECXMLParser loaded;
+    loaded.LoadFromText(text);
+
+    TECXMLParser document;
+    LoadText(document, "<old><gone/></old>");
+    document.SetStyleSheet("old.xsl");
+    EventLog log(document);
+    {
+        TECXMLParser read;
+        read.SetStyleSheet(document.StyleSheet());
+        read.LoadFromText(text);
+        log.allowLoad = false;
+        document.LoadFromDocument(read);
+        EXPECT_EQ(Dump(*document.Root()), "old\n  gone\n");
+        log.allowLoad = true;
+        document.LoadFromDocument(read);
+        EXPECT_EQ(Dump(*read.Root()), "\n");
+        EXPECT_FALSE(read.LoadedComplete());
+    }
+    EXPECT_EQ(log.events, (Events{"BeforeLoad", "BeforeLoad", "OnLoaded"}));
+    EXPECT_EQ(Dump(*document.Root()), Dump(*loaded.Root()));
+    EXPECT_EQ(document.StyleSheet(), "v.xsl");
+    EXPECT_TRUE(document.LoadedComplete());
+    EXPECT_EQ(SaveText(document), SaveText(loaded));
+
+    // The items are the document's own: they report to it and change in its memory.
+    TXMLItem* c = document.Root()->Items(1);
+    c->New()->SetName("e");
+    c->Items(0)->Params().SetValue("z", std::string(5000, 'z'));
+    document.Root()->Delete(0);
+    EXPECT_EQ(log.events.back(), "Changed a");
+    EXPECT_EQ(Dump(*document.Root()), "a [x=1] = top\n  c\n    d [z=" + std::string(5000, 'z') + "]\n    e\n");
+
+    // A text without a style sheet declaration keeps the reference, as a load does.
+    TECXMLParser plain;
+    plain.SetStyleSheet(document.StyleSheet());
+    plain.LoadFromText("<p/>");
+    document.LoadFromDocument(plain);
+    EXPECT_EQ(document.StyleSheet(), "v.xsl");
+    EXPECT_EQ(Dump(*document.Root()), "\n  p\n");
+}
