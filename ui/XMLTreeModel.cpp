@@ -9,11 +9,18 @@ void TXMLTreeModel::Rebuild(TXMLItem* root)
 {
     beginResetModel();
     FNodes.clear();
+    FLongest.clear();
     if (root) {
         FNodes.push_back({root, -1, 0, 0, 0});
         for (size_t i = 0; i < FNodes.size(); ++i) {
             const auto node = static_cast<std::int32_t>(i);
             const std::int32_t depth = FNodes[i].depth;
+            // Noted while the item is at hand: a second walk would meet every item again.
+            const auto level = static_cast<size_t>(depth);
+            if (level >= FLongest.size())
+                FLongest.resize(level + 1, node);
+            if (FNodes[i].item->Name().size() > FNodes[FLongest[level]].item->Name().size())
+                FLongest[level] = node;
             if (depth > MaxNodeDepth)
                 continue;
             FNodes[i].firstChild = static_cast<std::int32_t>(FNodes.size());
@@ -132,16 +139,8 @@ QModelIndexList TXMLTreeModel::ParentNodes() const
 
 QModelIndexList TXMLTreeModel::LongestNodes() const
 {
-    std::vector<std::int32_t> longest;
-    for (size_t node = 0; node < FNodes.size(); ++node) {
-        const auto depth = static_cast<size_t>(FNodes[node].depth);
-        if (depth >= longest.size())
-            longest.resize(depth + 1, static_cast<std::int32_t>(node));
-        if (FNodes[node].item->Name().size() > FNodes[longest[depth]].item->Name().size())
-            longest[depth] = static_cast<std::int32_t>(node);
-    }
     QModelIndexList nodes;
-    for (std::int32_t node : longest)
+    for (std::int32_t node : FLongest)
         nodes.append(IndexOfNode(node));
     return nodes;
 }

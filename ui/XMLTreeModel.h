@@ -36,7 +36,8 @@ public:
     QModelIndex IndexOf(const TXMLItem* item) const;
     // Every node that has children, parents before their children.
     QModelIndexList ParentNodes() const;
-    // For each depth that has nodes, the node with the longest text there.
+    // For each depth that has nodes, the node with the longest text there when the nodes
+    // were built.
     QModelIndexList LongestNodes() const;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
@@ -67,4 +68,6 @@ private:
     QModelIndex IndexOfNode(std::int32_t node) const;
 
     std::vector<TNode> FNodes;
+    // For each depth, the node with the longest name, found while the nodes were built.
+    std::vector<std::int32_t> FLongest;
 };

@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QLabel>
 #include <QComboBox>
 #include <QCursor>
@@ -75,6 +77,29 @@ TEST_F(MainWindow, EveryParentIsExpandedAfterALoadAndARefresh)
     Tree()->collapse(Node({0}));
     Command("aRefresh")->trigger();
     EXPECT_EQ(closed(), QStringList());
+}
+
+// The tree's column is as wide as its widest node, deep ones included, after a load and
+// after a refresh that found longer names.
+TEST_F(MainWindow, TheTreeColumnFitsTheWidestNode)
+{
+    const auto write = [this](const std::string& deepName) {
+        return Folder.Write("wide.xml", "<R><A><B><C><S/><" + deepName + "/></C></B></A><Short/></R>");
+    };
+    const QString file = QString::fromStdString(write("Deeper").string());
+    Open({file});
+    const auto fits = [this](const QString& name) {
+        const QModelIndex node = Node({0, 0, 0, 1});
+        EXPECT_EQ(node.data().toString(), name);
+        const int right = Tree()->visualRect(node).left() + Tree()->horizontalScrollBar()->value() +
+                          Tree()->fontMetrics().horizontalAdvance(name);
+        return Tree()->header()->minimumSectionSize() >= right;
+    };
+    EXPECT_TRUE(fits("Deeper"));
+    const std::string longName(80, 'W');
+    write(longName);
+    Command("aRefresh")->trigger();
+    EXPECT_TRUE(fits(QString::fromStdString(longName)));
 }
 
 TEST_F(MainWindow, CommandLineFileIsLoadedAndStoredItemDropped)
