@@ -1,7 +1,9 @@
 // The dialog on large documents: from start to the shown tree (grouped in large or small
-// groups, a million levels deep, a million siblings), one rebuild after an item change, refilling the list with
-// 10,000 parameters, and one play-mode tick. Real widgets on the offscreen
-// platform; run by hand (see docs/benchmarks.md).
+// groups, a million levels deep, a million siblings) next to the engine's own load of
+// the same file, one rebuild after an item change, refilling the list with 10,000
+// parameters, one play-mode tick, and the first window of the process on the bundled
+// example. Real widgets on the offscreen platform, or the one QT_QPA_PLATFORM names; run
+// by hand (see docs/benchmarks.md).
 
 #include <benchmark/benchmark.h>
 
@@ -10,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QTreeView>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +25,10 @@
 #include "SelvaneApplication.h"
 
 namespace {
+
+// When main began, before the application object.
+std::chrono::steady_clock::time_point MainStart;
+bool WindowOpened = false;
 
 std::filesystem::path Folder()
 {
@@ -97,6 +104,7 @@ std::string WideItemDocument(int parameters)
 // Opens the dialog on a file and returns once its tree is shown.
 std::unique_ptr<TfrmXMLDialog> OpenShown(const std::string& file)
 {
+    WindowOpened = true;
     auto window = std::make_unique<TfrmXMLDialog>(QStringList{QString::fromStdString(file)});
     window->show();
     auto* tree = window->findChild<QTreeView*>(QStringLiteral("tvXML"));
@@ -118,6 +126,39 @@ void StartToShownTree(benchmark::State& state)
         state.ResumeTiming();
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// The engine alone reading the file of StartToShownTree.
+void EngineLoad(benchmark::State& state)
+{
+    const std::string file = GroupedDocument(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    for (auto _ : state) {
+        auto document = std::make_unique<TECXMLParser>();
+        document->LoadFromFile(file);
+        state.PauseTiming();
+        document.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// The first window of the process on the bundled example, from the start of main (the
+// application object, styles, fonts and icons included) to its shown tree. Only the
+// first window of a process pays for all that: run it alone.
+void StartUpToShownExample(benchmark::State& state)
+{
+    if (WindowOpened) {
+        state.SkipWithError("run alone: --benchmark_filter=StartUpToShownExample");
+        return;
+    }
+    for (auto _ : state) {
+        auto window = OpenShown(SELVANE_EXAMPLE_FILE);
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - MainStart).count());
+        state.PauseTiming();
+        window->close();
+        window.reset();
+        state.ResumeTiming();
+    }
 }
 
 // From start to the shown tree of a deep or a wide document, and the selection of its
@@ -204,13 +245,16 @@ void PlayModeTick(benchmark::State& state)
 } // namespace
 
 BENCHMARK(PlayModeTick)->Args({240000, 1000})->Args({240000, 36})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(StartUpToShownExample)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
 BENCHMARK(StartToShownTree)
     ->Args({100000, 1000})
     ->Args({1000000, 1000})
     ->Args({1000000, 10})
+    ->Args({4650000, 1000})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
     ->UseRealTime();
+BENCHMARK(EngineLoad)->Args({1000000, 1000})->Args({4650000, 1000})->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(StartToShownDeepTree)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 BENCHMARK(StartToShownSiblings)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(RebuildAfterItemChange)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -218,7 +262,9 @@ BENCHMARK(FillParamListWide)->Arg(10000)->Unit(benchmark::kMillisecond)->UseReal
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    MainStart = std::chrono::steady_clock::now();
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     Folder();
     TSelvaneApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
