@@ -139,8 +139,22 @@ public:
     enum TPass { Chunked, Whole, ChunkedThenWhole };
 
     static void Load(TXMLItem& item, std::istream& stream, TPass pass);
+    // Reads the stream into a tree of its own, which replaces the document's tree only
+    // when the text loads and closes its document element.
+    static bool LoadWhole(TECXMLParser& document, std::istream& stream);
 
 private:
+    // Swaps a handler taken aside back into its document when it goes, unless the
+    // document is let go of first.
+    struct THandlerBack {
+        TECXMLParser* document;
+        TXMLItemChanged& handler;
+        ~THandlerBack()
+        {
+            if (document)
+                document->XMLItemChanged.swap(handler);
+        }
+    };
     // The second BeforeLoad of a fallback refused the load.
     struct TRefused {};
     // The second BeforeLoad of a fallback changed the tree being read.
@@ -148,9 +162,11 @@ private:
 
     // One load with its events; `widened` tells whether a fallback took over.
     static void Read(TXMLItem& item, std::istream& stream, TPass pass, bool& widened);
-    // Reads the stream into the item; whether the text closed the element read into.
-    static bool ReadStream(TXMLItem& item, std::istream& stream, bool whole, TXMLTokenizer::TWidening widening);
-    static bool ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer);
+    // Reads the stream into the item; whether the text closed the element read into. The
+    // encoding read from and a style sheet reference go where the pointers say.
+    static bool ReadStream(TXMLItem& item, std::istream& stream, bool whole, TXMLTokenizer::TWidening widening,
+                           std::string* encoding, std::string* styleSheet);
+    static bool ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer, std::string* styleSheet);
 };
 
 void TXMLLoader::Load(TXMLItem& item, std::istream& stream, TPass pass)
@@ -179,16 +195,10 @@ void TXMLLoader::Read(TXMLItem& item, std::istream& stream, TPass pass, bool& wi
     TXMLItemChanged handler;
     if (document)
         handler.swap(document->XMLItemChanged);
-    struct Restore {
-        TECXMLParser* document;
-        TXMLItemChanged& handler;
-        ~Restore()
-        {
-            if (document)
-                document->XMLItemChanged.swap(handler);
-        }
-    } restore{document, handler};
+    THandlerBack restore{document, handler};
 
+    std::string* const encoding = document ? &document->FLoadedEncoding : nullptr;
+    std::string* const styleSheet = document ? &document->FStyleSheet : nullptr;
     if (document) {
         document->FLoadedComplete = false;
         document->FLoadedEncoding.clear();
@@ -204,7 +214,7 @@ void TXMLLoader::Read(TXMLItem& item, std::istream& stream, TPass pass, bool& wi
             const uint64_t edits = document->FEdits;
             bool allowed;
             {
-                Restore handlerBack{document, handler};
+                THandlerBack handlerAside{document, handler};
                 document->XMLItemChanged.swap(handler);
                 allowed = document->Allowed(document->BeforeLoad);
             }
@@ -216,14 +226,14 @@ void TXMLLoader::Read(TXMLItem& item, std::istream& stream, TPass pass, bool& wi
         };
     bool complete;
     try {
-        complete = ReadStream(item, stream, pass == Whole, std::move(widening));
+        complete = ReadStream(item, stream, pass == Whole, std::move(widening), encoding, styleSheet);
     } catch (const TRefused&) {
         return;
     } catch (const TEdited&) {
         // The items read so far may be gone: the whole stream is read again.
         stream.clear();
         stream.seekg(0);
-        complete = ReadStream(item, stream, true, {});
+        complete = ReadStream(item, stream, true, {}, encoding, styleSheet);
     }
     if (document) {
         document->FLoadedComplete = complete && &item == document->Root();
@@ -233,7 +243,49 @@ void TXMLLoader::Read(TXMLItem& item, std::istream& stream, TPass pass, bool& wi
     }
 }
 
-bool TXMLLoader::ReadStream(TXMLItem& item, std::istream& stream, bool whole, TXMLTokenizer::TWidening widening)
+bool TXMLLoader::LoadWhole(TECXMLParser& document, std::istream& stream)
+{
+    if (!document.Allowed(document.BeforeLoad))
+        return false;
+    TXMLItemChanged handler;
+    handler.swap(document.XMLItemChanged);
+    THandlerBack restore{&document, handler};
+
+    // The items are made for the document from the start, in memory it takes over with
+    // them, so that taking the tree over costs nothing per item.
+    auto memory = std::make_unique<TXMLArena>();
+    TXMLItem read(&document, memory.get());
+    // A long line raises BeforeLoad once more, as a fallback does.
+    TXMLTokenizer::TWidening widening = [&] {
+        THandlerBack handlerAside{&document, handler};
+        document.XMLItemChanged.swap(handler);
+        return document.Allowed(document.BeforeLoad);
+    };
+    std::string encoding;
+    std::string styleSheet = document.FStyleSheet;
+    // Whatever stops the reading, the text is not shown.
+    try {
+        if (!ReadStream(read, stream, false, std::move(widening), &encoding, &styleSheet))
+            return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+    // Every block of the document's memory belongs to its tree: once the tree is empty,
+    // the memory goes with it.
+    document.FRoot->Clear();
+    document.FMemory.swap(memory);
+    document.FRoot->TakeOver(read, document.FMemory.get());
+    document.FStyleSheet = std::move(styleSheet);
+    document.FLoadedEncoding = std::move(encoding);
+    document.FLoadedComplete = true;
+    document.XMLItemChanged.swap(handler);
+    restore.document = nullptr;
+    document.Raise(document.OnLoaded);
+    return true;
+}
+
+bool TXMLLoader::ReadStream(TXMLItem& item, std::istream& stream, bool whole, TXMLTokenizer::TWidening widening,
+                            std::string* encoding, std::string* styleSheet)
 {
     // A text that cannot be converted into the code page leaves nothing of the old tree,
     // as any failed load.
@@ -245,12 +297,12 @@ bool TXMLLoader::ReadStream(TXMLItem& item, std::istream& stream, bool whole, TX
         item.SetName(std::string());
         throw;
     }
-    if (item.FDocument)
-        item.FDocument->FLoadedEncoding = tokenizer->SourceEncoding();
-    return ReadTokens(item, *tokenizer);
+    if (encoding)
+        *encoding = tokenizer->SourceEncoding();
+    return ReadTokens(item, *tokenizer, styleSheet);
 }
 
-bool TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
+bool TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer, std::string* styleSheet)
 {
     item.Clear();
     item.SetName(std::string());
@@ -279,14 +331,14 @@ bool TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer)
             continue;
         if (token == xtDeclaration) {
             const std::string upper = UpperCase(text);
-            if (upper.find("XML-STYLESHEET") == std::string::npos || !item.FDocument)
+            if (upper.find("XML-STYLESHEET") == std::string::npos || !styleSheet)
                 continue;
             const size_t href = upper.find("HREF=\"");
             if (href == std::string::npos)
                 continue;
             const size_t from = href + 6;
             const size_t to = text.find('"', from);
-            item.FDocument->FStyleSheet = std::string(text.substr(from, to == std::string_view::npos ? std::string_view::npos : to - from));
+            *styleSheet = std::string(text.substr(from, to == std::string_view::npos ? std::string_view::npos : to - from));
             continue;
         }
         if (!current) {
@@ -691,7 +743,7 @@ std::string DecodeText(std::string_view text) { return Decode(text); }
 
 std::string DecodeParamValue(std::string_view text) { return Decode(text); }
 
-TECXMLParser::TECXMLParser() : FRoot(std::make_unique<TXMLItem>(this, &FMemory)) {}
+TECXMLParser::TECXMLParser() : FMemory(std::make_unique<TXMLArena>()), FRoot(std::make_unique<TXMLItem>(this, FMemory.get())) {}
 
 TECXMLParser::~TECXMLParser() = default;
 
@@ -722,22 +774,6 @@ void TXMLItem::LoadFromStream(std::istream& stream) { TXMLLoader::Load(*this, st
 void TXMLItem::LoadLargeFromStream(std::istream& stream) { TXMLLoader::Load(*this, stream, TXMLLoader::Whole); }
 
 void TECXMLParser::LoadFromStream(std::istream& stream) { FRoot->LoadFromStream(stream); }
-
-void TECXMLParser::LoadFromDocument(TECXMLParser& source)
-{
-    if (&source == this || !Allowed(BeforeLoad))
-        return;
-    // Every block of the memory belongs to the tree, so once the tree is empty the two
-    // memories can change hands.
-    FRoot->Clear();
-    FMemory.Swap(source.FMemory);
-    FRoot->TakeOver(*source.FRoot);
-    FStyleSheet = source.FStyleSheet;
-    FLoadedComplete = std::exchange(source.FLoadedComplete, false);
-    FLoadedEncoding = std::move(source.FLoadedEncoding);
-    source.FLoadedEncoding.clear();
-    Raise(OnLoaded);
-}
 
 void TECXMLParser::LoadWithFallback(std::istream& stream) { TXMLLoader::Load(*FRoot, stream, TXMLLoader::ChunkedThenWhole); }
 
@@ -791,6 +827,13 @@ void TECXMLParser::LoadFromText(std::string_view text)
     TTextReadBuffer buffer(text);
     std::istream stream(&buffer);
     LoadWithFallback(stream);
+}
+
+bool TECXMLParser::LoadWholeText(std::string_view text)
+{
+    TTextReadBuffer buffer(text);
+    std::istream stream(&buffer);
+    return TXMLLoader::LoadWhole(*this, stream);
 }
 
 namespace {

@@ -52,11 +52,12 @@ public:
     void LoadFromFile(const std::filesystem::path& fileName) override;
     // Reads a whole text as LoadFromFile reads a file's.
     void LoadFromText(std::string_view text);
-    // Takes over the tree another document has read, as a load of the same text gives it:
-    // BeforeLoad, the tree, StyleSheet, LoadedComplete and LoadedEncoding, then OnLoaded.
-    // `source` keeps an empty root. So that StyleSheet comes out as a load of the text
-    // would leave it, `source` should start with this document's StyleSheet.
-    void LoadFromDocument(TECXMLParser& source);
+    // Reads a whole text as LoadFromText does, but into a tree of its own: only a text
+    // that loads and closes its document element replaces the tree, with StyleSheet and
+    // the last load's state, and raises OnLoaded. Any other, and any failure while reading
+    // it, leaves all as it was and gives false, as does a refusal by BeforeLoad, which
+    // comes first as for any load.
+    bool LoadWholeText(std::string_view text);
     // Reads the stream from its position with the 4096-byte tokenizer, without fallback.
     void LoadFromStream(std::istream& stream) override;
     // Writes the document to a temporary file beside the target and renames it over the
@@ -99,8 +100,9 @@ private:
     // parser error makes it read the stream once more with the whole-stream tokenizer.
     void LoadWithFallback(std::istream& stream);
 
-    // The tree's memory, declared first so that it outlives the tree.
-    TXMLArena FMemory;
+    // The tree's memory, declared first so that it outlives the tree; held by address, so
+    // that a tree read aside takes its memory along.
+    std::unique_ptr<TXMLArena> FMemory;
     std::unique_ptr<TXMLItem> FRoot;
     std::string FStyleSheet;
     bool FLoadedComplete = false;

@@ -1,7 +1,6 @@
 #include "XMLArena.h"
 
 #include <new>
-#include <utility>
 
 #ifdef SELVANE_ARENA_POISONING
 #include <sanitizer/asan_interface.h>
@@ -56,16 +55,6 @@ void TXMLArena::GiveBack(void* block, size_t sizeClass)
     free->next = FFree[sizeClass];
     FFree[sizeClass] = free;
     Poison(free, (sizeClass + 1) * Granule);
-}
-
-void TXMLArena::Swap(TXMLArena& other)
-{
-    std::swap(FFree, other.FFree);
-    std::swap(FChunks, other.FChunks);
-    std::swap(FNext, other.FNext);
-    std::swap(FEnd, other.FEnd);
-    std::swap(FChunkCount, other.FChunkCount);
-    std::swap(FBlocksInUse, other.FBlocksInUse);
 }
 
 void* TXMLArena::Cut(size_t size)

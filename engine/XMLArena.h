@@ -77,10 +77,6 @@ public:
         FFree[sizeClass] = free;
     }
 
-    // Exchanges all blocks and chunks with another arena, so that a tree built in one
-    // belongs to the other.
-    void Swap(TXMLArena& other);
-
     // Chunks currently held.
     size_t ChunkCount() const { return FChunkCount; }
     // Blocks handed out from the chunks and not yet given back.

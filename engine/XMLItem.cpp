@@ -205,9 +205,8 @@ TXMLItem* TXMLItem::FindOrAddItem(std::string_view name)
     return child;
 }
 
-void TXMLItem::TakeOver(TXMLItem& source)
+void TXMLItem::TakeOver(TXMLItem& source, TXMLArena* memory)
 {
-    TXMLArena* const memory = Memory();
     FName = std::move(source.FName);
     source.FName.clear();
     FValue = std::exchange(source.FValue, nullptr);
@@ -217,14 +216,6 @@ void TXMLItem::TakeOver(TXMLItem& source)
     FCapacityBits = std::exchange(source.FCapacityBits, 0);
     for (size_t i = 0; i < FCount; ++i)
         FChildren[i]->FParent = this;
-    std::vector<TXMLItem*> pending(FChildren, FChildren + FCount);
-    while (!pending.empty()) {
-        TXMLItem* item = pending.back();
-        pending.pop_back();
-        item->FDocument = FDocument;
-        item->FParams.FMemory = memory;
-        pending.insert(pending.end(), item->FChildren, item->FChildren + item->FCount);
-    }
 }
 
 void TXMLItem::SetDocument(TECXMLParser* document)

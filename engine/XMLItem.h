@@ -86,13 +86,12 @@ public:
 private:
     friend class TXMLLoader;
 
-    friend class TECXMLParser;
-
     TXMLItem(TECXMLParser* document, TXMLArena* memory, std::string_view name);
     TXMLArena* Memory() const { return FParams.Memory(); }
-    // Takes `source`'s name, value, parameters and children into this empty item, once
-    // their memory has become this item's memory; `source` is left empty.
-    void TakeOver(TXMLItem& source);
+    // Takes `source`'s name, value, parameters and children into this empty item, with
+    // their memory, which this item uses from here on. The descendants must already
+    // belong to this item's document and live in that memory. `source` is left empty.
+    void TakeOver(TXMLItem& source, TXMLArena* memory);
     // Appends a child of that name without notifying anyone.
     TXMLItem* AddChild(std::string_view name);
     // The value for changing it in place, made when there is none.

@@ -63,18 +63,7 @@ bool TfrmXMLDialog::ReloadWhole(const std::filesystem::path& file)
     std::string reason;
     if (!ReadSettledFile(file, text, reason))
         return false;
-    // The text is read once: the document takes over the tree read aside.
-    TECXMLParser read;
-    read.SetStyleSheet(XML.StyleSheet());
-    try {
-        read.LoadFromText(text);
-    } catch (const std::exception&) {
-        return false;
-    }
-    if (!read.LoadedComplete())
-        return false;
-    XML.LoadFromDocument(read);
-    return true;
+    return XML.LoadWholeText(text);
 }
 
 void TfrmXMLDialog::TimerUpdateTimer()

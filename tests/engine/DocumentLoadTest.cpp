@@ -466,13 +466,12 @@ TEST(DocumentLoad, UnicodeDocumentsAreConvertedIntoTheCodePage)
     }
 }
 
-// Play mode reads a file aside and lets the shown document take the tree over: the
-// result must be the load of the same text, and the tree must live on in the document's
-// own memory once the document that read it is gone.
-TEST(DocumentLoad, ATreeReadAsideIsTakenOverAsALoadOfItsText)
+// Play mode shows a file's text only when it is whole: it is read into a tree of its own,
+// which replaces the document's only when the text loads and closes its document element.
+TEST(DocumentLoad, AWholeTextReplacesTheTreeAndNoOtherTouchesIt)
 {
-    const std::string text = std::string(Head) + "<?xml-stylesheet type=\"text/xsl\" href=\"v.xsl\"?>\r\n<a x=\"1\">top\r\n"
-                             "  <b y=\"&lt;2&gt;\">t</b>\r\n  <c>\r\n    <d/>\r\n  </c>\r\n</a>\r\n";
+    const std::string style = "<?xml-stylesheet type=\"text/xsl\" href=\"v.xsl\"?>\r\n";
+    const std::string text = std::string(Head) + style + "<a x=\"1\">top\r\n  <b y=\"&lt;2&gt;\">t</b>\r\n  <c>\r\n    <d/>\r\n  </c>\r\n</a>\r\n";
     TECXMLParser loaded;
     loaded.LoadFromText(text);
 
@@ -480,22 +479,23 @@ TEST(DocumentLoad, ATreeReadAsideIsTakenOverAsALoadOfItsText)
     LoadText(document, "<old><gone/></old>");
     document.SetStyleSheet("old.xsl");
     EventLog log(document);
-    {
-        TECXMLParser read;
-        read.SetStyleSheet(document.StyleSheet());
-        read.LoadFromText(text);
-        log.allowLoad = false;
-        document.LoadFromDocument(read);
-        EXPECT_EQ(Dump(*document.Root()), "old\n  gone\n");
-        log.allowLoad = true;
-        document.LoadFromDocument(read);
-        EXPECT_EQ(Dump(*read.Root()), "\n");
-        EXPECT_FALSE(read.LoadedComplete());
-    }
-    EXPECT_EQ(log.events, (Events{"BeforeLoad", "BeforeLoad", "OnLoaded"}));
+    // A refusal, a text that stops inside its elements, one that does not load: nothing changes.
+    log.allowLoad = false;
+    EXPECT_FALSE(document.LoadWholeText(text));
+    log.allowLoad = true;
+    EXPECT_FALSE(document.LoadWholeText(style + "<a><b/>"));
+    EXPECT_FALSE(document.LoadWholeText(style + "<a></a><after/>"));
+    EXPECT_FALSE(document.LoadWholeText("\xEF\xBB\xBF<a>\xFF</a>"));
+    EXPECT_EQ(Dump(*document.Root()), "old\n  gone\n");
+    EXPECT_EQ(document.StyleSheet(), "old.xsl");
+    EXPECT_TRUE(document.LoadedComplete());
+    EXPECT_EQ(log.events, (Events{"BeforeLoad", "BeforeLoad", "BeforeLoad", "BeforeLoad"}));
+
+    log.events.clear();
+    EXPECT_TRUE(document.LoadWholeText(text));
+    EXPECT_EQ(log.events, (Events{"BeforeLoad", "OnLoaded"}));
     EXPECT_EQ(Dump(*document.Root()), Dump(*loaded.Root()));
     EXPECT_EQ(document.StyleSheet(), "v.xsl");
-    EXPECT_TRUE(document.LoadedComplete());
     EXPECT_EQ(SaveText(document), SaveText(loaded));
 
     // The items are the document's own: they report to it and change in its memory.
@@ -506,11 +506,11 @@ TEST(DocumentLoad, ATreeReadAsideIsTakenOverAsALoadOfItsText)
     EXPECT_EQ(log.events.back(), "Changed a");
     EXPECT_EQ(Dump(*document.Root()), "a [x=1] = top\n  c\n    d [z=" + std::string(5000, 'z') + "]\n    e\n");
 
-    // A text without a style sheet declaration keeps the reference, as a load does.
-    TECXMLParser plain;
-    plain.SetStyleSheet(document.StyleSheet());
-    plain.LoadFromText("<p/>");
-    document.LoadFromDocument(plain);
+    // A long line reads through the fallback, with its second BeforeLoad; a text without a
+    // style sheet declaration keeps the reference, as a load does.
+    log.events.clear();
+    EXPECT_TRUE(document.LoadWholeText("<p>\r\n<q v=\"" + std::string(5000, 'v') + "\"/>\r\n</p>"));
+    EXPECT_EQ(log.events, (Events{"BeforeLoad", "BeforeLoad", "OnLoaded"}));
     EXPECT_EQ(document.StyleSheet(), "v.xsl");
-    EXPECT_EQ(Dump(*document.Root()), "\n  p\n");
+    EXPECT_EQ(document.Root()->Items(0)->Params().Values("v").size(), 5000u);
 }
