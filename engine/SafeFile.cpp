@@ -62,20 +62,32 @@ fs::path TemporaryName(const fs::path& target, std::uint64_t random)
 
 bool ReadAllOf(int handle, std::string& text, std::string& reason, std::size_t limit)
 {
+    // Read straight into the text, sized from the file's length and a byte more, so that
+    // the end shows at once; a file that grows meanwhile gets more room as it goes.
+    std::uint64_t size = 0;
+    constexpr std::size_t Step = 16384;
+    std::size_t room = FileSize(handle, size) && size > 0 && size < limit ? static_cast<std::size_t>(size) + 1 : Step;
+    std::size_t used = 0;
     text.clear();
-    char buffer[16384];
     for (;;) {
-        const std::int64_t count = FileRead(handle, buffer, sizeof buffer);
+        if (used == text.size()) {
+            text.resize(used + room);
+            room = std::max({room, used, Step});
+        }
+        const std::int64_t count = FileRead(handle, text.data() + used, text.size() - used);
         if (count > 0) {
-            if (text.size() + static_cast<std::size_t>(count) > limit) {
+            used += static_cast<std::size_t>(count);
+            if (used > limit) {
+                text.clear();
                 reason = "File too large";
                 errno = EFBIG;
                 return false;
             }
-            text.append(buffer, static_cast<std::size_t>(count));
         } else if (count == 0) {
+            text.resize(used);
             return true;
         } else if (errno != EINTR) {
+            text.clear();
             reason = std::generic_category().message(errno);
             return false;
         }

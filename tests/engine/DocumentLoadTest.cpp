@@ -514,3 +514,35 @@ TEST(DocumentLoad, AWholeTextReplacesTheTreeAndNoOtherTouchesIt)
     EXPECT_EQ(document.StyleSheet(), "v.xsl");
     EXPECT_EQ(document.Root()->Items(0)->Params().Values("v").size(), 5000u);
 }
+
+// Files are read straight into their text, sized from their length: every length reads
+// exactly, a file whose length the system gives as 0 reads whole, and a limit holds.
+TEST(DocumentLoad, FilesReadWholeWhateverTheirLength)
+{
+    TempFolder folder;
+    for (const size_t size : {size_t{0}, size_t{1}, size_t{16383}, size_t{16384}, size_t{16385}, size_t{100000}}) {
+        std::string bytes(size, 'x');
+        for (size_t i = 0; i < size; ++i)
+            bytes[i] = static_cast<char>('a' + i % 26);
+        WriteBytes(folder / "f.txt", bytes);
+        std::string text = "old";
+        std::string reason;
+        ASSERT_TRUE(ReadRegularFile(folder / "f.txt", text, reason)) << reason;
+        EXPECT_EQ(text, bytes) << size;
+        ASSERT_TRUE(ReadSettledFile(folder / "f.txt", text, reason)) << reason;
+        EXPECT_EQ(text, bytes) << size;
+        if (size > 0) {
+            EXPECT_FALSE(ReadRegularFile(folder / "f.txt", text, reason, size - 1));
+            EXPECT_EQ(reason, "File too large");
+        }
+    }
+#ifdef __linux__
+    // The system's own files say they are empty.
+    std::string text;
+    std::string reason;
+    ASSERT_TRUE(ReadRegularFile("/proc/self/status", text, reason)) << reason;
+    EXPECT_TRUE(text.starts_with("Name:") && text.ends_with("\n")) << text.size();
+    EXPECT_FALSE(ReadRegularFile("/proc/self/status", text, reason, 10));
+    EXPECT_EQ(reason, "File too large");
+#endif
+}
