@@ -1,6 +1,7 @@
 #include "ThemeIcon.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QHash>
 #include <QSettings>
@@ -44,10 +45,17 @@ QStringList AddTheme(const QString& theme, TThemeIndex& index)
         const QString group = directory + QLatin1Char('/');
         const bool scalable = description.value(group + QStringLiteral("Type")).toString() == QStringLiteral("Scalable");
         const int size = scalable ? 0 : description.value(group + QStringLiteral("Size")).toInt();
-        const QDir files(folder + QLatin1Char('/') + directory);
-        for (const QFileInfo& file : files.entryInfoList({QStringLiteral("*.png"), QStringLiteral("*.svg")}, QDir::Files)) {
-            if (!index.contains(file.completeBaseName()))
-                found[file.completeBaseName()].push_back({file.filePath(), file.suffix() == QStringLiteral("svg") ? 0 : size});
+        // The names are compared by hand: a name filter would match every file of a
+        // large theme against a pattern, which cost more than the rest of the start.
+        for (QDirIterator files(folder + QLatin1Char('/') + directory, QDir::Files); files.hasNext();) {
+            const QString path = files.next();
+            const QString name = files.fileName();
+            const bool svg = name.endsWith(QLatin1String(".svg"));
+            if (!svg && !name.endsWith(QLatin1String(".png")))
+                continue;
+            const QString iconName = name.chopped(4);
+            if (!index.contains(iconName))
+                found[iconName].push_back({path, svg ? 0 : size});
         }
     }
     for (auto it = found.begin(); it != found.end(); ++it)
