@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
 #include <QScrollArea>
@@ -522,9 +523,16 @@ void TfrmXMLDialog::LoadDocument()
         FCurrentItem = nullptr;
         if (!FSource.isEmpty()) {
             const std::filesystem::path file = FSource.toStdU16String();
-            XML.LoadFromFile(file);
-            VisSelectItem(XML.Root());
-            XMLGhost.LoadFromFile(file);
+            {
+                // The file is read twice, the second time through the ghost: the first
+                // tree is gone before anything is painted.
+                FDeferTree = true;
+                const auto shown = qScopeGuard([this] { FDeferTree = false; });
+                XML.LoadFromFile(file);
+                VisSelectItem(XML.Root());
+                XMLGhost.LoadFromFile(file);
+            }
+            RebuildTree(nullptr, true);
             FCurrentItem = FindItemByPath(&XML, FItemPath);
         }
         FFileName = FSource;
@@ -798,7 +806,10 @@ void TfrmXMLDialog::lvxmlClick()
 
 void TfrmXMLDialog::XMLLoaded()
 {
-    RebuildTree(nullptr, true);
+    if (FDeferTree)
+        FDiagramOutdated = true;
+    else
+        RebuildTree(nullptr, true);
     FModified = false;
 }
 

@@ -206,6 +206,9 @@ private:
     // The tree has been rebuilt since the diagram's last pass: items the diagram knows,
     // its selection among them, may have been destroyed.
     bool FDiagramOutdated = false;
+    // While the first show reads the document, the tree is shown once at the end rather
+    // than for each of its two loads.
+    bool FDeferTree = false;
     QStringList FArguments;
     std::unique_ptr<TProgramSetup> FSetup;
 
