@@ -65,12 +65,7 @@ void TXMLItem::ReleaseChildren()
     FCapacityBits = 0;
 }
 
-TXMLItem* TXMLItem::Items(int index) const
-{
-    if (index < 0 || index >= Count())
-        throw EListError(index);
-    return FChildren[index];
-}
+void TXMLItem::ThrowIndexError(int index) { throw EListError(index); }
 
 void TXMLItem::SetName(std::string name)
 {

@@ -41,7 +41,13 @@ public:
 
     int Count() const { return static_cast<int>(FCount); }
     // The child at an index; outside 0..Count-1 fails with "List index out of bounds (%d)".
-    TXMLItem* Items(int index) const;
+    // Inline: views walk every child of every item.
+    TXMLItem* Items(int index) const
+    {
+        if (index < 0 || index >= Count())
+            ThrowIndexError(index);
+        return FChildren[index];
+    }
     TXMLItem* Parent() const { return FParent; }
     TECXMLParser* Document() const { return FDocument; }
     bool Notify() const { return FNotify; }
@@ -109,19 +115,23 @@ private:
 
     static const std::string EmptyValue;
 
-    // Most items have no text of their own: the value is kept in the document's memory
-    // only when there is one.
-    std::string* FValue = nullptr;
+    [[noreturn]] static void ThrowIndexError(int index);
+
+    // The name and the children come first, together: a walk over the tree reads them
+    // and nothing else.
     std::string FName;
-    TXMLParams FParams;
     TXMLItem** FChildren = nullptr;
-    TXMLItem* FParent = nullptr;
-    TECXMLParser* FDocument = nullptr;
-    std::unique_ptr<TXMLLayoutRecord> FLayoutRecord;
     uint32_t FCount = 0;
     // The children list's room is a power of two, kept as its exponent (0: no list), so
     // that the item with its flags fits a 112-byte block of the document's memory.
     uint8_t FCapacityBits = 0;
     bool FNotify = true;
     bool FCrLfInAsString = true;
+    // Most items have no text of their own: the value is kept in the document's memory
+    // only when there is one.
+    std::string* FValue = nullptr;
+    TXMLParams FParams;
+    TXMLItem* FParent = nullptr;
+    TECXMLParser* FDocument = nullptr;
+    std::unique_ptr<TXMLLayoutRecord> FLayoutRecord;
 };
