@@ -12,8 +12,11 @@ if ! command -v xvfb-run > /dev/null || ! command -v xdotool > /dev/null; then
   [ $? -eq 124 ]
   exit
 fi
+# -noreset: otherwise the display restarts whenever its last client leaves, as each probe
+# of xdotool does before the program has connected, and a program that connects in that
+# moment aborts with "could not connect to display".
 # shellcheck disable=SC2016
-exec xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+exec xvfb-run -a -s "-noreset -screen 0 1024x768x24" bash -c '
   title=$1
   shift
   "$@" > /dev/null 2>&1 &
