@@ -155,6 +155,14 @@ private:
                 document->XMLItemChanged.swap(handler);
         }
     };
+    // Raises BeforeLoad once more, as a fallback does, with the handler taken aside back
+    // in place meanwhile.
+    static bool AllowedAgain(TECXMLParser& document, TXMLItemChanged& handler)
+    {
+        THandlerBack aside{&document, handler};
+        document.XMLItemChanged.swap(handler);
+        return document.Allowed(document.BeforeLoad);
+    }
     // The second BeforeLoad of a fallback refused the load.
     struct TRefused {};
     // The second BeforeLoad of a fallback changed the tree being read.
@@ -212,13 +220,7 @@ void TXMLLoader::Read(TXMLItem& item, std::istream& stream, TPass pass, bool& wi
         widening = [&] {
             widened = true;
             const uint64_t edits = document->FEdits;
-            bool allowed;
-            {
-                THandlerBack handlerAside{document, handler};
-                document->XMLItemChanged.swap(handler);
-                allowed = document->Allowed(document->BeforeLoad);
-            }
-            if (!allowed)
+            if (!AllowedAgain(*document, handler))
                 throw TRefused{};
             if (document->FEdits != edits)
                 throw TEdited{};
@@ -255,12 +257,7 @@ bool TXMLLoader::LoadWhole(TECXMLParser& document, std::istream& stream)
     // them, so that taking the tree over costs nothing per item.
     auto memory = std::make_unique<TXMLArena>();
     TXMLItem read(&document, memory.get());
-    // A long line raises BeforeLoad once more, as a fallback does.
-    TXMLTokenizer::TWidening widening = [&] {
-        THandlerBack handlerAside{&document, handler};
-        document.XMLItemChanged.swap(handler);
-        return document.Allowed(document.BeforeLoad);
-    };
+    TXMLTokenizer::TWidening widening = [&] { return AllowedAgain(document, handler); };
     std::string encoding;
     std::string styleSheet = document.FStyleSheet;
     // Whatever stops the reading, the text is not shown.
