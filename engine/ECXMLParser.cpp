@@ -197,6 +197,8 @@ void TXMLLoader::Read(TXMLItem& item, std::istream& stream, TPass pass, bool& wi
     TECXMLParser* document = item.FDocument;
     if (document && !document->Allowed(document->BeforeLoad))
         return;
+    // The tree read replaces the one cleared at the start, in the pages that one had.
+    TXMLArena::TRefill refill(item.Memory());
 
     // No XMLItemChanged while a document is read; the handler comes back also after
     // a failure.

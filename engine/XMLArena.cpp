@@ -20,7 +20,12 @@ constexpr size_t Header = alignof(std::max_align_t);
 
 } // namespace
 
-TXMLArena::~TXMLArena() { ReleaseChunks(); }
+TXMLArena::~TXMLArena()
+{
+    FKeepChunks = false;
+    ReleaseChunks();
+    ReleaseSpare();
+}
 
 TXMLArena* TXMLArena::Heap()
 {
@@ -45,8 +50,9 @@ void* TXMLArena::Take(size_t sizeClass)
 
 void TXMLArena::GiveBack(void* block, size_t sizeClass)
 {
-    // The whole tree is gone (a Clear, a reload): the chunks go back to the heap rather
-    // than staying behind as free lists of a document that may never grow again.
+    // The whole tree is gone (a Clear, a reload): the chunks go back to the heap, or wait
+    // for the tree being read, rather than staying behind as free lists of a document that
+    // may never grow again.
     if (--FBlocksInUse == 0) {
         ReleaseChunks();
         return;
@@ -79,7 +85,14 @@ void* TXMLArena::Cut(size_t size)
 
 void TXMLArena::AddChunk()
 {
-    char* memory = static_cast<char*>(::operator new(ChunkSize));
+    char* memory;
+    if (FSpare) {
+        memory = reinterpret_cast<char*>(FSpare);
+        FSpare = FSpare->next;
+        --FSpareCount;
+    } else {
+        memory = static_cast<char*>(::operator new(ChunkSize));
+    }
     auto* chunk = reinterpret_cast<TChunk*>(memory);
     chunk->next = FChunks;
     FChunks = chunk;
@@ -93,11 +106,30 @@ void TXMLArena::ReleaseChunks()
 {
     while (FChunks) {
         TChunk* next = FChunks->next;
-        Unpoison(FChunks, ChunkSize);
-        ::operator delete(FChunks);
+        if (FKeepChunks) {
+            // Only the link at its start stays readable; AddChunk marks the rest anew.
+            Poison(FChunks + 1, ChunkSize - sizeof(TChunk));
+            FChunks->next = FSpare;
+            FSpare = FChunks;
+            ++FSpareCount;
+        } else {
+            Unpoison(FChunks, ChunkSize);
+            ::operator delete(FChunks);
+        }
         FChunks = next;
     }
     FChunkCount = 0;
     FNext = FEnd = nullptr;
     FFree.fill(nullptr);
+}
+
+void TXMLArena::ReleaseSpare()
+{
+    while (FSpare) {
+        TChunk* next = FSpare->next;
+        Unpoison(FSpare, ChunkSize);
+        ::operator delete(FSpare);
+        FSpare = next;
+    }
+    FSpareCount = 0;
 }

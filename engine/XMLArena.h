@@ -18,7 +18,8 @@
 // MaxBlock bytes are cut from 64 KiB chunks and go back to a free list of their size
 // when released, so building and destroying a tree costs no heap call per block;
 // larger or over-aligned blocks come from the heap. When the last block comes back,
-// the chunks go back to the heap too. Not thread-safe, like the document it serves.
+// the chunks go back to the heap too, except during a TRefill. Not thread-safe, like
+// the document it serves.
 //
 // Items and lists hold the arena by its own type, so that taking and giving back a
 // block is an inline step rather than a virtual call; those outside a document use
@@ -77,8 +78,36 @@ public:
         FFree[sizeClass] = free;
     }
 
-    // Chunks currently held.
+    // While a tree is cleared and read again: the chunks of the cleared tree are kept for
+    // the new one, whose pages are then mapped already instead of being given back to the
+    // system and faulted in again, one by one; those the new tree did not take go back to
+    // the heap when the refill ends.
+    class TRefill {
+    public:
+        // The shared heap arena keeps nothing, so it has nothing to refill.
+        explicit TRefill(TXMLArena* memory) : FMemory(memory->FHeapOnly ? nullptr : memory)
+        {
+            if (FMemory)
+                FMemory->FKeepChunks = true;
+        }
+        ~TRefill()
+        {
+            if (!FMemory)
+                return;
+            FMemory->FKeepChunks = false;
+            FMemory->ReleaseSpare();
+        }
+        TRefill(const TRefill&) = delete;
+        TRefill& operator=(const TRefill&) = delete;
+
+    private:
+        TXMLArena* FMemory;
+    };
+
+    // Chunks currently handing out blocks.
     size_t ChunkCount() const { return FChunkCount; }
+    // Chunks kept during a refill and not taken again yet.
+    size_t SpareCount() const { return FSpareCount; }
     // Blocks handed out from the chunks and not yet given back.
     size_t BlocksInUse() const { return FBlocksInUse; }
 
@@ -114,13 +143,18 @@ private:
     void GiveBack(void* block, size_t sizeClass);
     void* Cut(size_t size);
     void AddChunk();
+    // Drops every block; the chunks go back to the heap, or to the spares in a refill.
     void ReleaseChunks();
+    void ReleaseSpare();
 
     std::array<TFreeBlock*, MaxBlock / Granule> FFree{};
     TChunk* FChunks = nullptr;
+    TChunk* FSpare = nullptr;
     char* FNext = nullptr;
     char* FEnd = nullptr;
     size_t FChunkCount = 0;
+    size_t FSpareCount = 0;
     size_t FBlocksInUse = 0;
+    bool FKeepChunks = false;
     const bool FHeapOnly = false;
 };

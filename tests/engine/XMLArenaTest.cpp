@@ -43,6 +43,42 @@ TEST(XMLArena, GivesBackBlocksForReuseAndItsChunksWithTheLastBlock)
     EXPECT_EQ(arena.ChunkCount(), 0u);
 }
 
+TEST(XMLArena, ARefillKeepsTheChunksOfTheClearedTreeForTheNextAndGivesBackTheRest)
+{
+    TXMLArena arena;
+    void* first = nullptr;
+    {
+        TXMLArena::TRefill refill(&arena);
+        std::vector<void*> blocks;
+        for (int i = 0; i < 2000; ++i)
+            blocks.push_back(arena.allocate(112));
+        const size_t chunks = arena.ChunkCount();
+        ASSERT_GT(chunks, 2u);
+        for (void* block : blocks)
+            arena.deallocate(block, 112);
+        EXPECT_EQ(arena.ChunkCount(), 0u);
+        EXPECT_EQ(arena.SpareCount(), chunks);
+
+        // The next tree takes the kept chunks, the first one first, before any new one.
+        first = arena.allocate(112);
+        EXPECT_EQ(first, blocks.front());
+        EXPECT_EQ(arena.SpareCount(), chunks - 1);
+        arena.deallocate(first, 112);
+        EXPECT_EQ(arena.SpareCount(), chunks);
+        first = arena.allocate(112);
+    }
+    EXPECT_EQ(arena.SpareCount(), 0u);
+    EXPECT_EQ(arena.ChunkCount(), 1u);
+    arena.deallocate(first, 112);
+
+    // Outside a refill the chunks go with the last block, and the shared heap arena
+    // takes a refill without keeping anything.
+    TXMLArena::TRefill none(TXMLArena::Heap());
+    TXMLArena other;
+    other.deallocate(other.allocate(16), 16);
+    EXPECT_EQ(other.ChunkCount() + other.SpareCount(), 0u);
+}
+
 TEST(XMLArena, LargeAndOverAlignedBlocksComeFromTheHeap)
 {
     TXMLArena arena;
