@@ -37,6 +37,8 @@ void TXMLTreeModel::Rebuild(TXMLItem* root)
     endResetModel();
 }
 
+void TXMLTreeModel::TNodes::AddBlock() { FBlocks.push_back(std::make_unique_for_overwrite<TNode[]>(Mask + 1)); }
+
 void TXMLTreeModel::AddDescendants(std::int32_t node)
 {
     const std::size_t first = FNodes.size();

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class TXMLItem;
@@ -62,12 +63,37 @@ private:
         std::int32_t depth;      // 0 for the top-level node
     };
 
+    // The nodes in blocks of a fixed size: millions of them are stored without being
+    // copied at every growth, as a vector's would be, and a rebuild reuses the blocks.
+    class TNodes {
+    public:
+        TNode& operator[](size_t index) { return FBlocks[index >> Shift][index & Mask]; }
+        const TNode& operator[](size_t index) const { return FBlocks[index >> Shift][index & Mask]; }
+        size_t size() const { return FSize; }
+        bool empty() const { return FSize == 0; }
+        void clear() { FSize = 0; }
+        void push_back(const TNode& node)
+        {
+            if ((FSize >> Shift) == FBlocks.size())
+                AddBlock();
+            (*this)[FSize++] = node;
+        }
+
+    private:
+        void AddBlock();
+
+        static constexpr size_t Shift = 16;
+        static constexpr size_t Mask = (size_t{1} << Shift) - 1;
+        std::vector<std::unique_ptr<TNode[]>> FBlocks;
+        size_t FSize = 0;
+    };
+
     // Adds the items below `node`'s in document order as its children.
     void AddDescendants(std::int32_t node);
 
     QModelIndex IndexOfNode(std::int32_t node) const;
 
-    std::vector<TNode> FNodes;
+    TNodes FNodes;
     // For each depth, the node with the longest name, found while the nodes were built.
     std::vector<std::int32_t> FLongest;
 };

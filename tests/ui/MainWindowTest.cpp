@@ -208,6 +208,36 @@ TEST_F(MainWindow, ItemsBelowAHundredLevelsStandAsChildrenOfTheirAncestorThere)
     EXPECT_EQ(Result().toStdString(), sidePath);
 }
 
+// A document of more nodes than the tree keeps in one block of its memory: the stored pick
+// far down is found, shown and picked again by its own path.
+TEST_F(MainWindow, AnItemFarDownABigDocumentIsSelectedAndPickedByItsPath)
+{
+    std::string text = "<A>\n";
+    for (int group = 0; group < 300; ++group) {
+        text += "<G" + std::to_string(group) + ">";
+        for (int item = 0; item < 250; ++item)
+            text += "<I" + std::to_string(item) + " v=\"" + std::to_string(group) + "\"/>";
+        text += "</G" + std::to_string(group) + ">\n";
+    }
+    text += "</A>\n";
+    TProgramSetup setup("Software\\Velmarco\\XML");
+    setup.WriteString("Server", Folder.Write("big.xml", text).string());
+    setup.WriteString("Item", "A.G299.I249.v");
+    Open();
+
+    const QModelIndex last = Tree()->currentIndex();
+    EXPECT_EQ(last.data().toString(), QStringLiteral("I249"));
+    EXPECT_EQ(last.row(), 249);
+    EXPECT_EQ(last.parent().data().toString(), QStringLiteral("G299"));
+    EXPECT_EQ(last.parent().row(), 299);
+    EXPECT_TRUE(Tree()->viewport()->rect().contains(Tree()->visualRect(last).center()));
+    EXPECT_EQ(Result(), QStringLiteral("A.G299.I249.v"));
+
+    Tree()->scrollTo(Node({298, 3}));
+    ClickNode(Node({298, 3}));
+    EXPECT_EQ(Result(), QStringLiteral("A.G298.I3"));
+}
+
 // Only the user's own pick changes the row: the focus arriving by the keyboard picks none,
 // and a click below the rows makes the list the active side without one.
 TEST_F(MainWindow, ListFocusAndClicksOutsideTheRowsPickNothing)
