@@ -117,8 +117,14 @@ QVariant TXMLTreeModel::data(const QModelIndex& index, int role) const
 Qt::ItemFlags TXMLTreeModel::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags flags = QAbstractItemModel::flags(index);
-    if (index.isValid() && Editable)
+    if (!index.isValid())
+        return flags;
+    if (Editable)
         flags |= Qt::ItemIsEditable;
+    // The nodes are rebuilt after every change, so a leaf stays one as long as this model
+    // lasts; told so, the view lays a leaf out without looking up whether it is open.
+    if (FNodes[index.internalId()].count == 0)
+        flags |= Qt::ItemNeverHasChildren;
     return flags;
 }
 
