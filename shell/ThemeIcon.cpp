@@ -1,13 +1,17 @@
 #include "ThemeIcon.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QHash>
+#include <QIconEngine>
+#include <QPointer>
 #include <QSettings>
 #include <QSize>
 #include <QStringList>
 
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -89,16 +93,67 @@ const TThemeIndex& Index()
     return index;
 }
 
+// An icon made when it is first drawn or measured. Making an icon from files decodes
+// every picture of it at once, and a window has tens of commands whose icons mostly
+// stand in menus that may never open.
+class TDeferredIcon final : public QIconEngine {
+public:
+    using TMake = std::function<QIcon()>;
+
+    explicit TDeferredIcon(TMake make) : FMake(std::move(make)) {}
+
+    QIconEngine* clone() const override
+    {
+        auto* copy = new TDeferredIcon(FMake);
+        copy->FIcon = FIcon;
+        copy->FMade = FMade;
+        return copy;
+    }
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        Icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override { return Icon().actualSize(size, mode, state); }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override { return Icon().pixmap(size, mode, state); }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
+    {
+        return Icon().pixmap(size, scale, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override { return Icon().availableSizes(mode, state); }
+    QString iconName() override { return Icon().name(); }
+    // Asked for every command of a menu to reserve room for icons; each has pictures.
+    bool isNull() override { return false; }
+
+private:
+    const QIcon& Icon()
+    {
+        if (!FMade) {
+            FIcon = FMake();
+            FMade = true;
+        }
+        return FIcon;
+    }
+
+    TMake FMake;
+    QIcon FIcon;
+    bool FMade = false;
+};
+
 } // namespace
 
 QIcon ThemeIcon(const QString& name, const QStyle* style, QStyle::StandardPixmap fallback)
 {
     const TThemeIndex& index = Index();
     const auto files = index.constFind(name);
-    if (files == index.constEnd())
-        return style->standardIcon(fallback);
-    QIcon icon;
-    for (const TIconFile& file : *files)
-        icon.addFile(file.path, file.size > 0 ? QSize(file.size, file.size) : QSize());
-    return icon;
+    if (files == index.constEnd()) {
+        // The style may be replaced before the icon is first drawn.
+        const QPointer<QStyle> from(const_cast<QStyle*>(style));
+        return QIcon(new TDeferredIcon([from, fallback] { return (from ? from.data() : QApplication::style())->standardIcon(fallback); }));
+    }
+    return QIcon(new TDeferredIcon([files = *files] {
+        QIcon icon;
+        for (const TIconFile& file : files)
+            icon.addFile(file.path, file.size > 0 ? QSize(file.size, file.size) : QSize());
+        return icon;
+    }));
 }

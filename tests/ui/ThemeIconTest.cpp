@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QImage>
 #include <QStyle>
+#include <QStyleFactory>
 
 #include <fstream>
 #include <string>
@@ -62,6 +63,12 @@ TEST_F(ThemeIcons, TheThemesPictureElseAnInheritedOneElseTheStyles)
     EXPECT_EQ(missing.pixmap(16, 16).toImage(), style->standardIcon(QStyle::SP_TrashIcon).pixmap(16, 16).toImage());
     QIcon::setThemeName(QStringLiteral("base"));
     EXPECT_EQ(Colour(ThemeIcon(QStringLiteral("list-add"), style, QStyle::SP_TrashIcon)), QColor(Qt::green).rgb());
+
+    // A style replaced before the icon is first drawn leaves it to the application's.
+    auto* gone = QStyleFactory::create(QStringLiteral("Fusion"));
+    const QIcon orphan = ThemeIcon(QStringLiteral("list-add-more"), gone, QStyle::SP_TrashIcon);
+    delete gone;
+    EXPECT_EQ(orphan.pixmap(16, 16).toImage(), style->standardIcon(QStyle::SP_TrashIcon).pixmap(16, 16).toImage());
 }
 
 } // namespace
