@@ -568,6 +568,11 @@ void TfrmXMLDialog::RebuildTree(TXMLItem* keep, bool expandAll)
 {
     // Every change that may destroy items comes here, a load that failed half way too.
     FDiagramOutdated = true;
+    // A refresh that read a tree of the same shape, as play mode does twice a second,
+    // keeps the view's rows, open nodes and place: the nodes only take the new items,
+    // which saves laying out every row again, and the selected node keeps its place. The
+    // selection handler does not run in a refresh, so nothing else tells the difference.
+    const bool refitted = expandAll && FUpdating && FTreeModel->Refit(XML.Root());
     if (!keep)
         keep = FTreeModel->ItemOf(tvXML->currentIndex());
     // The items of the open nodes, compared by address only: some may be gone already.
@@ -576,12 +581,14 @@ void TfrmXMLDialog::RebuildTree(TXMLItem* keep, bool expandAll)
         for (const QModelIndex& node : FTreeModel->ParentNodes())
             if (tvXML->isExpanded(node))
                 open.insert(FTreeModel->ItemOf(node));
-    // The tree may still show items that are gone: it lets go of them before the busy
-    // text is painted, and the views paint again once they are rebuilt.
-    FTreeModel->Detach();
+    // Otherwise the tree may still show items that are gone: it lets go of them before
+    // the busy text is painted, and the views paint again once they are rebuilt.
+    if (!refitted)
+        FTreeModel->Detach();
     Splitter1->setUpdatesEnabled(false);
     const std::optional<TBusyIndicator> busy = Busy(QStringLiteral("Showing ") + DocumentName() + QStringLiteral("…"));
-    FTreeModel->Rebuild(XML.Root());
+    if (!refitted)
+        FTreeModel->Rebuild(XML.Root());
     // Expanded before the view lays its rows out again, which it then does once.
     if (expandAll) {
         ExpandAll();

@@ -1,9 +1,38 @@
 #include "XMLTreeModel.h"
 
+#include <functional>
 #include <utility>
 
 #include "DocumentText.h"
 #include "XMLItem.h"
+
+namespace {
+
+// Up to this many renamed nodes a refit reports them one by one; a view finds each by a
+// search of its rows.
+constexpr size_t MaxRenamed = 64;
+
+std::uint32_t NameHash(const std::string& name) { return static_cast<std::uint32_t>(std::hash<std::string>{}(name)); }
+
+// Calls `visit` for each item below `item`, in document order.
+template <class Visit>
+void ForEachDescendant(TXMLItem* item, Visit visit)
+{
+    // The items whose children are being visited, with the next child's index.
+    std::vector<std::pair<TXMLItem*, int>> open{{item, 0}};
+    while (!open.empty()) {
+        auto& [parent, next] = open.back();
+        if (next == parent->Count()) {
+            open.pop_back();
+            continue;
+        }
+        TXMLItem* child = parent->Items(next++);
+        visit(child);
+        open.emplace_back(child, 0);
+    }
+}
+
+} // namespace
 
 void TXMLTreeModel::Rebuild(TXMLItem* root)
 {
@@ -11,16 +40,12 @@ void TXMLTreeModel::Rebuild(TXMLItem* root)
     FNodes.clear();
     FLongest.clear();
     if (root) {
-        FNodes.push_back({root, -1, 0, 0, 0});
+        FNodes.push_back({root, -1, 0, 0, 0, 0});
         for (size_t i = 0; i < FNodes.size(); ++i) {
             const auto node = static_cast<std::int32_t>(i);
             const std::int32_t depth = FNodes[i].depth;
             // Noted while the item is at hand: a second walk would meet every item again.
-            const auto level = static_cast<size_t>(depth);
-            if (level >= FLongest.size())
-                FLongest.resize(level + 1, node);
-            if (FNodes[i].item->Name().size() > FNodes[FLongest[level]].item->Name().size())
-                FLongest[level] = node;
+            NoteName(node);
             if (depth > MaxNodeDepth)
                 continue;
             FNodes[i].firstChild = static_cast<std::int32_t>(FNodes.size());
@@ -31,10 +56,51 @@ void TXMLTreeModel::Rebuild(TXMLItem* root)
             TXMLItem* item = FNodes[i].item;
             FNodes[i].count = item->Count();
             for (int child = 0; child < item->Count(); ++child)
-                FNodes.push_back({item->Items(child), node, 0, 0, depth + 1});
+                FNodes.push_back({item->Items(child), node, 0, 0, depth + 1, 0});
         }
     }
     endResetModel();
+}
+
+bool TXMLTreeModel::Refit(TXMLItem* root)
+{
+    if (!root || FNodes.empty())
+        return false;
+    FLongest.clear();
+    std::vector<std::int32_t> renamed;
+    FNodes[0].item = root;
+    for (size_t i = 0; i < FNodes.size(); ++i) {
+        const auto node = static_cast<std::int32_t>(i);
+        if (NoteName(node)) {
+            if (renamed.size() == MaxRenamed)
+                return false;
+            renamed.push_back(node);
+        }
+        const TNode& at = FNodes[i];
+        if (at.depth > MaxNodeDepth)
+            continue;
+        std::int32_t next = at.firstChild;
+        const std::int32_t end = at.firstChild + at.count;
+        if (at.depth == MaxNodeDepth) {
+            ForEachDescendant(at.item, [&](TXMLItem* item) {
+                if (next < end)
+                    FNodes[static_cast<size_t>(next)].item = item;
+                ++next;
+            });
+            if (next != end)
+                return false;
+            continue;
+        }
+        if (at.item->Count() != at.count)
+            return false;
+        for (int child = 0; child < at.count; ++child)
+            FNodes[static_cast<size_t>(next++)].item = at.item->Items(child);
+    }
+    for (std::int32_t node : renamed) {
+        const QModelIndex index = IndexOfNode(node);
+        emit dataChanged(index, index);
+    }
+    return true;
 }
 
 void TXMLTreeModel::TNodes::AddBlock() { FBlocks.push_back(std::make_unique_for_overwrite<TNode[]>(Mask + 1)); }
@@ -42,19 +108,21 @@ void TXMLTreeModel::TNodes::AddBlock() { FBlocks.push_back(std::make_unique_for_
 void TXMLTreeModel::AddDescendants(std::int32_t node)
 {
     const std::size_t first = FNodes.size();
-    // The items whose children are being added, with the next child's index.
-    std::vector<std::pair<TXMLItem*, int>> open{{FNodes[node].item, 0}};
-    while (!open.empty()) {
-        auto& [item, next] = open.back();
-        if (next == item->Count()) {
-            open.pop_back();
-            continue;
-        }
-        TXMLItem* child = item->Items(next++);
-        FNodes.push_back({child, node, 0, 0, MaxNodeDepth + 1});
-        open.emplace_back(child, 0);
-    }
+    ForEachDescendant(FNodes[node].item, [&](TXMLItem* item) { FNodes.push_back({item, node, 0, 0, MaxNodeDepth + 1, 0}); });
     FNodes[node].count = static_cast<std::int32_t>(FNodes.size() - first);
+}
+
+bool TXMLTreeModel::NoteName(std::int32_t node)
+{
+    TNode& at = FNodes[static_cast<size_t>(node)];
+    const std::string& name = at.item->Name();
+    const auto level = static_cast<size_t>(at.depth);
+    if (level >= FLongest.size())
+        FLongest.resize(level + 1, node);
+    if (name.size() > FNodes[static_cast<size_t>(FLongest[level])].item->Name().size())
+        FLongest[level] = node;
+    const std::uint32_t hash = NameHash(name);
+    return std::exchange(at.nameHash, hash) != hash;
 }
 
 QModelIndex TXMLTreeModel::IndexOfNode(std::int32_t node) const
@@ -121,8 +189,9 @@ Qt::ItemFlags TXMLTreeModel::flags(const QModelIndex& index) const
         return flags;
     if (Editable)
         flags |= Qt::ItemIsEditable;
-    // The nodes are rebuilt after every change, so a leaf stays one as long as this model
-    // lasts; told so, the view lays a leaf out without looking up whether it is open.
+    // The nodes change their shape only when they are rebuilt, which resets the model, so
+    // a leaf stays one as long as the view knows it; told so, the view lays a leaf out
+    // without looking up whether it is open.
     if (FNodes[index.internalId()].count == 0)
         flags |= Qt::ItemNeverHasChildren;
     return flags;

@@ -448,6 +448,26 @@ TEST_F(MainWindow, FailedLoadReportsTheSourceWithItsReasonAndClearsIt)
     }
 }
 
+// Notes the text of a status panel each time it is painted under the busy cursor.
+class TBusyTexts : public QObject {
+public:
+    explicit TBusyTexts(QLabel* panel) : FPanel(panel) { panel->installEventFilter(this); }
+
+    QStringList Seen;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        const QCursor* cursor = QApplication::overrideCursor();
+        if (event->type() == QEvent::Paint && cursor && cursor->shape() == Qt::WaitCursor && (Seen.isEmpty() || Seen.back() != FPanel->text()))
+            Seen << FPanel->text();
+        return false;
+    }
+
+private:
+    QLabel* FPanel;
+};
+
 // While a document is read, written or shown, the busy cursor is up and the status bar
 // names the file; both come back afterwards, and before any box that reports a failure.
 TEST_F(MainWindow, LongWorkShowsTheBusyCursorAndNamesTheFile)
@@ -455,15 +475,9 @@ TEST_F(MainWindow, LongWorkShowsTheBusyCursorAndNamesTheFile)
     std::filesystem::create_directory(Folder.Path() / "inner");
     const QString name = QString::fromStdString(Folder.Write("inner/doc.xml", Document).string());
     Open({name});
-    QStringList seen;
-    // Noted when the tree is filled again; it is emptied first, before the busy text shows.
-    QAbstractItemModel* model = Tree()->model();
-    QObject::connect(model, &QAbstractItemModel::modelReset, [&seen, model, this] {
-        if (model->rowCount() == 0)
-            return;
-        const QCursor* cursor = QApplication::overrideCursor();
-        seen << (cursor && cursor->shape() == Qt::WaitCursor ? Panel() : QStringLiteral("<not busy>"));
-    });
+    // The texts the status bar shows under the busy cursor, as they are painted.
+    TBusyTexts busy(Window->findChild<QLabel*>(QStringLiteral("StatusPanel")));
+    QStringList& seen = busy.Seen;
     const auto idle = [&] {
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         EXPECT_FALSE(Panel().endsWith(QStringLiteral("…"))) << Panel().toStdString();

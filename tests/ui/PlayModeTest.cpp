@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QProcess>
 #include <QTimer>
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <set>
 #include <thread>
@@ -184,6 +186,54 @@ TEST_F(PlayMode, RefreshReadsTheFileOnceWhenPlayIsOff)
     Command("aRefresh")->trigger();
     EXPECT_EQ(Value(0), QStringLiteral("7"));
     EXPECT_EQ(CurrentRowName(), QStringLiteral("width"));
+}
+
+// A refresh of a file of the same shape keeps the user's place in the tree and shows any
+// renamed nodes; a changed shape or many new names show as a new tree. Every node stays
+// open either way.
+TEST_F(PlayMode, ARefreshKeepsThePlaceInATreeOfTheSameShape)
+{
+    const auto text = [](const std::function<std::string(int)>& name, int value, int extraUnder = -1) {
+        std::string xml = "<?xml version=\"1.0\" encoding=\"ISO8859-1\" ?>\r\n<A>\r\n";
+        for (int i = 0; i < 300; ++i)
+            xml += "  <" + name(i) + " v=\"" + std::to_string(value + i) + "\"><X/>" + (i == extraUnder ? "<Y/>" : "") + "</" + name(i) + ">\r\n";
+        return xml + "</A>\r\n";
+    };
+    const auto g = [](int i) { return "G" + std::to_string(i); };
+    const struct {
+        const char* what;
+        std::string text;
+        const char* node151;
+        int under10;
+        bool placeKept;
+    } cases[] = {
+        {"new values", text(g, 1000), "G151", 1, true},
+        {"one node renamed", text([&](int i) { return i == 151 ? std::string("H151") : g(i); }, 0), "H151", 1, true},
+        {"a node more", text(g, 0, 10), "G151", 2, false},
+        {"every node renamed but the selected one", text([&](int i) { return i == 150 ? g(i) : "H" + std::to_string(i); }, 0), "H151", 1, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rewrite(text(g, 0));
+        Command("aRefresh")->trigger();
+        Tree()->scrollTo(Node({150}), QAbstractItemView::PositionAtCenter);
+        ClickNode(Node({150}));
+        ASSERT_EQ(Result(), QStringLiteral("A.G150"));
+        const int place = Tree()->verticalScrollBar()->value();
+        ASSERT_GT(place, 0);
+
+        Rewrite(c.text);
+        Command("aRefresh")->trigger();
+        EXPECT_EQ(Node({151}).data().toString(), QString::fromUtf8(c.node151));
+        EXPECT_EQ(CurrentNodeText(), QStringLiteral("G150"));
+        EXPECT_EQ(Tree()->model()->rowCount(Node({10})), c.under10);
+        for (int i : {0, 10, 150, 151, 299})
+            EXPECT_TRUE(Tree()->isExpanded(Node({i}))) << i;
+        if (c.placeKept) {
+            EXPECT_EQ(Tree()->verticalScrollBar()->value(), place);
+        }
+        EXPECT_TRUE(Tree()->viewport()->rect().intersects(Tree()->visualRect(Tree()->currentIndex())));
+    }
 }
 
 // Another program writes the file in small pieces, over and over, while the window
