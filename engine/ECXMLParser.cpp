@@ -139,9 +139,9 @@ public:
     enum TPass { Chunked, Whole, ChunkedThenWhole };
 
     static void Load(TXMLItem& item, std::istream& stream, TPass pass);
-    // Reads the stream into a tree of its own, which replaces the document's tree only
-    // when the text loads and closes its document element.
-    static bool LoadWhole(TECXMLParser& document, std::istream& stream);
+    // Reads the text into a tree of its own, which replaces the document's tree only when
+    // the text loads and closes its document element.
+    static bool LoadWhole(TECXMLParser& document, std::string text);
 
 private:
     // Swaps a handler taken aside back into its document when it goes, unless the
@@ -247,7 +247,7 @@ void TXMLLoader::Read(TXMLItem& item, std::istream& stream, TPass pass, bool& wi
     }
 }
 
-bool TXMLLoader::LoadWhole(TECXMLParser& document, std::istream& stream)
+bool TXMLLoader::LoadWhole(TECXMLParser& document, std::string text)
 {
     if (!document.Allowed(document.BeforeLoad))
         return false;
@@ -264,7 +264,9 @@ bool TXMLLoader::LoadWhole(TECXMLParser& document, std::istream& stream)
     std::string styleSheet = document.FStyleSheet;
     // Whatever stops the reading, the text is not shown.
     try {
-        if (!ReadStream(read, stream, false, std::move(widening), &encoding, &styleSheet))
+        TXMLTokenizer tokenizer(std::move(text), std::move(widening));
+        encoding = tokenizer.SourceEncoding();
+        if (!ReadTokens(read, tokenizer, &styleSheet))
             return false;
     } catch (const std::exception&) {
         return false;
@@ -828,12 +830,7 @@ void TECXMLParser::LoadFromText(std::string_view text)
     LoadWithFallback(stream);
 }
 
-bool TECXMLParser::LoadWholeText(std::string_view text)
-{
-    TTextReadBuffer buffer(text);
-    std::istream stream(&buffer);
-    return TXMLLoader::LoadWhole(*this, stream);
-}
+bool TECXMLParser::LoadWholeText(std::string text) { return TXMLLoader::LoadWhole(*this, std::move(text)); }
 
 namespace {
 

@@ -56,8 +56,8 @@ public:
     // that loads and closes its document element replaces the tree, with StyleSheet and
     // the last load's state, and raises OnLoaded. Any other, and any failure while reading
     // it, leaves all as it was and gives false, as does a refusal by BeforeLoad, which
-    // comes first as for any load.
-    bool LoadWholeText(std::string_view text);
+    // comes first as for any load. The text is read in place, not copied.
+    bool LoadWholeText(std::string text);
     // Reads the stream from its position with the 4096-byte tokenizer, without fallback.
     void LoadFromStream(std::istream& stream) override;
     // Writes the document to a temporary file beside the target and renames it over the

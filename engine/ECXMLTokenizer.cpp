@@ -189,14 +189,27 @@ std::optional<TTextEncoding> AnnouncedEncoding(std::string_view text, size_t& ma
 TXMLTokenizer::TXMLTokenizer(std::istream& stream, TWidening widening) : TXMLTokenizer(stream, ChunkSize, true, std::move(widening)) {}
 
 TXMLTokenizer::TXMLTokenizer(std::istream& stream, size_t capacity, bool growing, TWidening widening)
-    : FGrowing(growing), FWidening(std::move(widening))
+    : FCapacity(capacity), FGrowing(growing), FWidening(std::move(widening))
 {
     size_t size = 0;
-    FData = ReadAll(stream, size);
+    FReadText = ReadAll(stream, size);
+    FData = FReadText.get();
+    Start(size);
+}
+
+TXMLTokenizer::TXMLTokenizer(std::string text, TWidening widening)
+    : FGivenText(std::move(text)), FCapacity(ChunkSize), FGrowing(true), FWidening(std::move(widening))
+{
+    // The string's terminator is the spare byte.
+    FData = FGivenText.data();
+    Start(FGivenText.size());
+}
+
+void TXMLTokenizer::Start(size_t size)
+{
     ConvertToCodePage(size);
-    FDataEnd = FData.get() + size;
-    FCapacity = capacity;
-    FWindow = FPosition = FChunkEnd = FTokenStart = FData.get();
+    FDataEnd = FData + size;
+    FWindow = FPosition = FChunkEnd = FTokenStart = FData;
     FSavedByte = *FChunkEnd;
     *FChunkEnd = 0;
     NextToken();
@@ -207,15 +220,15 @@ TXMLTokenizer::~TXMLTokenizer() = default;
 void TXMLTokenizer::ConvertToCodePage(size_t& size)
 {
     size_t mark;
-    const std::optional<TTextEncoding> encoding = AnnouncedEncoding(std::string_view(FData.get(), size), mark);
+    const std::optional<TTextEncoding> encoding = AnnouncedEncoding(std::string_view(FData, size), mark);
     if (!encoding)
         return;
     FSourceEncoding = *encoding == TTextEncoding::Utf8 ? "UTF-8" : "UTF-16";
     size -= mark;
-    std::memmove(FData.get(), FData.get() + mark, size);
+    std::memmove(FData, FData + mark, size);
     TConversionFailure failure;
-    if (!ConvertToCp1252(FData.get(), size, *encoding, failure)) {
-        const std::string_view before(FData.get(), failure.Converted);
+    if (!ConvertToCp1252(FData, size, *encoding, failure)) {
+        const std::string_view before(FData, failure.Converted);
         const int line = 1 + static_cast<int>(std::count(before.begin(), before.end(), '\n'));
         if (failure.Invalid)
             throw EParserError(std::string("Bytes that are not ") + FSourceEncoding + " text", line);

@@ -49,6 +49,8 @@ public:
     // Reads the stream from its position to its end, and the first token; the stream is
     // not owned.
     explicit TXMLTokenizer(std::istream& stream, TWidening widening = {});
+    // The same for a text it takes over, which it reads in place rather than copying it.
+    explicit TXMLTokenizer(std::string text, TWidening widening = {});
     virtual ~TXMLTokenizer();
     TXMLTokenizer(const TXMLTokenizer&) = delete;
     TXMLTokenizer& operator=(const TXMLTokenizer&) = delete;
@@ -85,6 +87,8 @@ protected:
     TXMLTokenizer(std::istream& stream, size_t capacity, bool growing, TWidening widening);
 
 private:
+    // Converts the text of `size` bytes at FData and begins at its first token.
+    void Start(size_t size);
     // Converts the text read, as its start announces, failing with the character the code
     // page cannot hold, or the bytes that are no character, and its line.
     void ConvertToCodePage(size_t& size);
@@ -119,8 +123,11 @@ private:
     bool ScanUsualEndTag();
     void ScanText();
 
-    // The stream's bytes and one spare byte for the terminator of the last chunk.
-    std::unique_ptr<char[]> FData;
+    // The text's bytes and one spare byte for the terminator of the last chunk, read from
+    // a stream or taken over.
+    std::unique_ptr<char[]> FReadText;
+    std::string FGivenText;
+    char* FData;
     char* FDataEnd;
     // The window the current chunk lies in, as the buffer of a stream reader would hold.
     char* FWindow;

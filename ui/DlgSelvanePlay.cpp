@@ -8,6 +8,7 @@
 #include <QTreeView>
 
 #include <filesystem>
+#include <utility>
 
 #include "SafeFile.h"
 #include "SelvaneApplication.h"
@@ -63,7 +64,7 @@ bool TfrmXMLDialog::ReloadWhole(const std::filesystem::path& file)
     std::string reason;
     if (!ReadSettledFile(file, text, reason))
         return false;
-    return XML.LoadWholeText(text);
+    return XML.LoadWholeText(std::move(text));
 }
 
 void TfrmXMLDialog::TimerUpdateTimer()

@@ -513,6 +513,12 @@ TEST(DocumentLoad, AWholeTextReplacesTheTreeAndNoOtherTouchesIt)
     EXPECT_EQ(log.events, (Events{"BeforeLoad", "BeforeLoad", "OnLoaded"}));
     EXPECT_EQ(document.StyleSheet(), "v.xsl");
     EXPECT_EQ(document.Root()->Items(0)->Params().Values("v").size(), 5000u);
+
+    // A UTF-8 text is converted into the code page where it lies.
+    EXPECT_TRUE(document.LoadWholeText("\xEF\xBB\xBF<p v=\"caf\xC3\xA9\">\xE2\x82\xAC</p>"));
+    EXPECT_EQ(document.Root()->Params().Values("v"), "caf\xE9");
+    EXPECT_EQ(document.Root()->Value(), "\x80");
+    EXPECT_EQ(document.LoadedEncoding(), "UTF-8");
 }
 
 // Files are read straight into their text, sized from their length: every length reads
