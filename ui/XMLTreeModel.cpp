@@ -184,9 +184,10 @@ QVariant TXMLTreeModel::data(const QModelIndex& index, int role) const
 
 Qt::ItemFlags TXMLTreeModel::flags(const QModelIndex& index) const
 {
-    Qt::ItemFlags flags = QAbstractItemModel::flags(index);
+    // The view asks twice for every row it lays out.
     if (!index.isValid())
-        return flags;
+        return Qt::NoItemFlags;
+    Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     if (Editable)
         flags |= Qt::ItemIsEditable;
     // The nodes change their shape only when they are rebuilt, which resets the model, so
