@@ -206,6 +206,30 @@ TEST_F(MainWindow, ItemsBelowAHundredLevelsStandAsChildrenOfTheirAncestorThere)
     Window->SelectNode(Tree()->model()->index(30, 0, cut));
     ClickNode(Tree()->currentIndex());
     EXPECT_EQ(Result().toStdString(), sidePath);
+
+    // Read again with one of those items renamed, the same nodes show the new name; with
+    // one item more below the cut, the nodes there are made anew.
+    const auto refresh = [&](const std::string& from, const std::string& to) {
+        std::string changed = text;
+        for (size_t at = changed.find(from); at != std::string::npos; at = changed.find(from, at + to.size()))
+            changed.replace(at, from.size(), to);
+        Folder.Write("deep.xml", changed);
+        Command("aRefresh")->trigger();
+        QModelIndex node = Node({});
+        for (int level = 1; level <= 100; ++level)
+            node = Tree()->model()->index(0, 0, node);
+        EXPECT_EQ(node.data().toString(), QStringLiteral("L100"));
+        QStringList names;
+        for (int row = 0; row < Tree()->model()->rowCount(node); ++row)
+            names << Tree()->model()->index(row, 0, node).data().toString();
+        return names;
+    };
+    QStringList renamed = expected;
+    renamed[19] = QStringLiteral("M120");
+    EXPECT_EQ(refresh("L120>", "M120>").join(' '), renamed.join(' '));
+    QStringList more = expected;
+    more.insert(31, QStringLiteral("extra"));
+    EXPECT_EQ(refresh("<side/>", "<side/><extra/>").join(' '), more.join(' '));
 }
 
 // A document of more nodes than the tree keeps in one block of its memory: the stored pick
