@@ -205,6 +205,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
               "the fallback's tree is not the whole-stream load's");
     }
 
+    // A whole text, read where it lies, that replaces the tree gives the tree a load gives.
+    TECXMLParser replaced;
+    if (replaced.LoadWholeText(input))
+        Check(document.LoadedComplete() && Save(replaced, false) == Save(document, false), "a whole text reads otherwise than a load");
+
     const TTreeFacts facts = Survey(document.Root());
     CheckPaths(document, facts);
     CheckRoundTrip(document, false, facts.plain);
