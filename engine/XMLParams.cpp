@@ -56,11 +56,7 @@ TXMLParams& TXMLParams::operator=(TXMLParams&& other)
     if (FMemory != other.FMemory)
         return *this = static_cast<const TXMLParams&>(other);
     Release();
-    FBlock = std::exchange(other.FBlock, nullptr);
-    FCount = std::exchange(other.FCount, 0);
-    FEntryCapacity = std::exchange(other.FEntryCapacity, 0);
-    FTextSize = std::exchange(other.FTextSize, 0);
-    FTextCapacity = std::exchange(other.FTextCapacity, 0);
+    TakeBlock(other);
     return *this;
 }
 
@@ -69,6 +65,11 @@ TXMLParams::~TXMLParams() { Release(); }
 void TXMLParams::TakeOver(TXMLParams& other, TXMLArena* memory)
 {
     FMemory = memory;
+    TakeBlock(other);
+}
+
+void TXMLParams::TakeBlock(TXMLParams& other)
+{
     FBlock = std::exchange(other.FBlock, nullptr);
     FCount = std::exchange(other.FCount, 0);
     FEntryCapacity = std::exchange(other.FEntryCapacity, 0);

@@ -123,6 +123,8 @@ private:
     // Takes the entries of an empty list's `other` whose block now lies in `memory`,
     // which this list keeps from here on.
     void TakeOver(TXMLParams& other, TXMLArena* memory);
+    // Takes `other`'s block and entries, leaving it empty; this list holds none.
+    void TakeBlock(TXMLParams& other);
 
     TXMLArena* FMemory;
     char* FBlock = nullptr;
