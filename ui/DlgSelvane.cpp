@@ -572,7 +572,8 @@ void TfrmXMLDialog::RebuildTree(TXMLItem* keep, bool expandAll)
     // keeps the view's rows, open nodes and place: the nodes only take the new items,
     // which saves laying out every row again, and the selected node keeps its place. The
     // selection handler does not run in a refresh, so nothing else tells the difference.
-    const bool refitted = expandAll && FUpdating && FTreeModel->Refit(XML.Root());
+    const bool refresh = expandAll && FRefreshing;
+    const bool refitted = refresh && FTreeModel->Refit(XML.Root());
     if (!keep)
         keep = FTreeModel->ItemOf(tvXML->currentIndex());
     // The items of the open nodes, compared by address only: some may be gone already.
@@ -588,7 +589,7 @@ void TfrmXMLDialog::RebuildTree(TXMLItem* keep, bool expandAll)
     Splitter1->setUpdatesEnabled(false);
     const std::optional<TBusyIndicator> busy = Busy(QStringLiteral("Showing ") + DocumentName() + QStringLiteral("…"));
     if (!refitted)
-        FTreeModel->Rebuild(XML.Root());
+        FTreeModel->Rebuild(XML.Root(), refresh);
     // Expanded before the view lays its rows out again, which it then does once.
     if (expandAll) {
         ExpandAll();

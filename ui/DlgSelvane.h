@@ -201,6 +201,8 @@ private:
     bool FShown = false;
     // Play mode's timer is reading the file again.
     bool FTicking = false;
+    // A refresh is reading the file again: the tree it shows is kept refittable.
+    bool FRefreshing = false;
     // A pass of the diagram is running.
     bool FDrawingDiagram = false;
     // The tree has been rebuilt since the diagram's last pass: items the diagram knows,

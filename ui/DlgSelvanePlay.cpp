@@ -40,7 +40,12 @@ void TfrmXMLDialog::Refresh()
     const std::optional<TBusyIndicator> busy = Busy(QStringLiteral("Reading ") + DocumentName() + QStringLiteral("…"));
     const std::filesystem::path file = FSource.toStdU16String();
     std::error_code ignored;
-    const bool reloaded = !FSource.isEmpty() && std::filesystem::is_regular_file(file, ignored) && ReloadWhole(file);
+    bool reloaded;
+    {
+        FRefreshing = true;
+        const auto reread = qScopeGuard([this] { FRefreshing = false; });
+        reloaded = !FSource.isEmpty() && std::filesystem::is_regular_file(file, ignored) && ReloadWhole(file);
+    }
     FCurrentItem = FindItemByPath(&XML, FItemPath);
     const QModelIndex node = FindItemNode(FCurrentItem);
     if (node.isValid())

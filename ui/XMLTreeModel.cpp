@@ -34,11 +34,12 @@ void ForEachDescendant(TXMLItem* item, Visit visit)
 
 } // namespace
 
-void TXMLTreeModel::Rebuild(TXMLItem* root)
+void TXMLTreeModel::Rebuild(TXMLItem* root, bool refittable)
 {
     beginResetModel();
     FNodes.clear();
     FLongest.clear();
+    FRefittable = refittable;
     if (root) {
         FNodes.push_back({root, -1, 0, 0, 0, 0});
         for (size_t i = 0; i < FNodes.size(); ++i) {
@@ -64,7 +65,7 @@ void TXMLTreeModel::Rebuild(TXMLItem* root)
 
 bool TXMLTreeModel::Refit(TXMLItem* root)
 {
-    if (!root || FNodes.empty())
+    if (!root || FNodes.empty() || !FRefittable)
         return false;
     FLongest.clear();
     std::vector<std::int32_t> renamed;
@@ -121,6 +122,8 @@ bool TXMLTreeModel::NoteName(std::int32_t node)
         FLongest.resize(level + 1, node);
     if (name.size() > FNodes[static_cast<size_t>(FLongest[level])].item->Name().size())
         FLongest[level] = node;
+    if (!FRefittable)
+        return false;
     const std::uint32_t hash = NameHash(name);
     return std::exchange(at.nameHash, hash) != hash;
 }

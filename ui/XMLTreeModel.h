@@ -27,12 +27,15 @@ public:
     // The depth of the deepest nodes with children of their own; the root is at depth 0.
     static constexpr int MaxNodeDepth = 100;
 
-    // Rebuilds the nodes from `root` (none: no nodes).
-    void Rebuild(TXMLItem* root);
-    // Points the nodes at the items of `root` in place, when its tree has the shape they
-    // were built for and at most a few names changed, so that a view keeps its rows and
-    // its open nodes; those nodes are reported changed. False otherwise, and the nodes
-    // then wait for a Rebuild, before anything else reads them.
+    // Rebuilds the nodes from `root` (none: no nodes). With `refittable`, each node also
+    // keeps a hash of its item's name, which a Refit needs to tell a renamed one; only
+    // trees that are read again are worth that cost.
+    void Rebuild(TXMLItem* root, bool refittable = false);
+    // Points the nodes at the items of `root` in place, when they were built refittable,
+    // its tree has the shape they were built for and at most a few names changed, so
+    // that a view keeps its rows and its open nodes; those nodes are reported changed.
+    // False otherwise, and the nodes then wait for a Rebuild, before anything else reads
+    // them.
     bool Refit(TXMLItem* root);
     // Drops every node, so that nothing refers to the items any more.
     void Detach() { Rebuild(nullptr); }
@@ -66,7 +69,7 @@ private:
         std::int32_t firstChild; // index of the first child's node
         std::int32_t count;      // children when the nodes were built
         std::int32_t depth;      // 0 for the top-level node
-        std::uint32_t nameHash;  // of the item's name, by which a refit tells a renamed one
+        std::uint32_t nameHash;  // of the item's name when refittable, by which a refit tells a renamed one
     };
 
     // The nodes in blocks of a fixed size: millions of them are stored without being
@@ -96,8 +99,8 @@ private:
 
     // Adds the items below `node`'s in document order as its children.
     void AddDescendants(std::int32_t node);
-    // Takes the name of the node's item into the name hash and the longest names; whether
-    // the hash changed.
+    // Takes the name of the node's item into the longest names, and into its hash when
+    // the nodes are refittable; whether the hash changed.
     bool NoteName(std::int32_t node);
 
     QModelIndex IndexOfNode(std::int32_t node) const;
@@ -105,4 +108,5 @@ private:
     TNodes FNodes;
     // For each depth, the node with the longest name, found while the nodes were built.
     std::vector<std::int32_t> FLongest;
+    bool FRefittable = false;
 };
