@@ -322,6 +322,7 @@ bool TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer, std::strin
     // as "<br/>" between each two) would otherwise be copied whole for every piece.
     auto append = [](TXMLItem* target, std::string_view first, std::string_view second = {}) {
         target->ValueText().append(first).append(second);
+        target->NoteOwnMemory();
     };
     // A tag the tokenizer cut on its own has its name at hand.
     auto tagName = [&tokenizer](std::string_view text) { return tokenizer.UsualTag() ? tokenizer.TagName() : TagName(text); };
@@ -369,6 +370,7 @@ bool TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer, std::strin
             const std::string_view name = tagName(text);
             if (current == &item && !filled) {
                 current->FName.assign(name);
+                current->NoteOwnMemory();
                 filled = true;
             } else {
                 parents.push_back(current);

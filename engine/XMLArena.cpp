@@ -133,3 +133,50 @@ void TXMLArena::ReleaseSpare()
     }
     FSpareCount = 0;
 }
+
+void* TXMLArena::AllocateOutside(size_t bytes, size_t alignment)
+{
+    if (FHeapOnly)
+        return std::pmr::new_delete_resource()->allocate(bytes, alignment);
+    if (alignment > Granule) {
+        void* block = std::pmr::new_delete_resource()->allocate(bytes, alignment);
+        ++FOverAligned;
+        return block;
+    }
+    auto* large = static_cast<TLargeBlock*>(::operator new(sizeof(TLargeBlock) + bytes));
+    large->prev = nullptr;
+    large->next = FLarge;
+    if (FLarge)
+        FLarge->prev = large;
+    FLarge = large;
+    return large + 1;
+}
+
+void TXMLArena::DeallocateOutside(void* block, size_t bytes, size_t alignment)
+{
+    if (FHeapOnly || alignment > Granule) {
+        std::pmr::new_delete_resource()->deallocate(block, bytes, alignment);
+        if (!FHeapOnly)
+            --FOverAligned;
+        return;
+    }
+    TLargeBlock* const large = static_cast<TLargeBlock*>(block) - 1;
+    if (large->prev)
+        large->prev->next = large->next;
+    else
+        FLarge = large->next;
+    if (large->next)
+        large->next->prev = large->prev;
+    ::operator delete(large);
+}
+
+void TXMLArena::DropAll()
+{
+    while (FLarge) {
+        TLargeBlock* const next = FLarge->next;
+        ::operator delete(FLarge);
+        FLarge = next;
+    }
+    FBlocksInUse = 0;
+    ReleaseChunks();
+}

@@ -17,9 +17,16 @@
 // The memory of one document's items, parameter lists and children lists. Blocks up to
 // MaxBlock bytes are cut from 64 KiB chunks and go back to a free list of their size
 // when released, so building and destroying a tree costs no heap call per block;
-// larger or over-aligned blocks come from the heap. When the last block comes back,
-// the chunks go back to the heap too, except during a TRefill. Not thread-safe, like
-// the document it serves.
+// larger blocks come from the heap, linked so that they can go with the chunks, and
+// over-aligned ones from the heap as they are. When the last block comes back, the
+// chunks go back to the heap too, except during a TRefill. Not thread-safe, like the
+// document it serves.
+//
+// The arena also knows whether a whole tree can be dropped with its chunks instead of
+// item by item: it counts the root items using it, the items that own memory of their
+// own (a long name or value, a layout record), and notes blocks that may lie outside
+// any tree (parameter lists made apart from an item, blocks taken through the standard
+// memory resource interface).
 //
 // Items and lists hold the arena by its own type, so that taking and giving back a
 // block is an inline step rather than a virtual call; those outside a document use
@@ -43,7 +50,7 @@ public:
     void* Allocate(size_t bytes, size_t alignment = alignof(std::max_align_t))
     {
         if (!Served(bytes, alignment))
-            return std::pmr::new_delete_resource()->allocate(bytes, alignment);
+            return AllocateOutside(bytes, alignment);
         const size_t sizeClass = ClassOf(bytes);
         if constexpr (!Poisoning) {
             if (TFreeBlock* block = FFree[sizeClass]) {
@@ -64,7 +71,7 @@ public:
     void Deallocate(void* block, size_t bytes, size_t alignment = alignof(std::max_align_t))
     {
         if (!Served(bytes, alignment)) {
-            std::pmr::new_delete_resource()->deallocate(block, bytes, alignment);
+            DeallocateOutside(block, bytes, alignment);
             return;
         }
         const size_t sizeClass = ClassOf(bytes);
@@ -112,8 +119,16 @@ public:
     size_t BlocksInUse() const { return FBlocksInUse; }
 
 private:
+    friend class TXMLItem;
+    friend class TXMLParams;
+
     struct TFreeBlock {
         TFreeBlock* next;
+    };
+    // The link in front of a block too large for the chunks.
+    struct alignas(Granule) TLargeBlock {
+        TLargeBlock* prev;
+        TLargeBlock* next;
     };
     struct TChunk {
         TChunk* next;
@@ -127,7 +142,12 @@ private:
 
     explicit TXMLArena(THeapOnly) : FHeapOnly(true) {}
 
-    void* do_allocate(size_t bytes, size_t alignment) override { return Allocate(bytes, alignment); }
+    // A block taken through the standard interface may belong to anything.
+    void* do_allocate(size_t bytes, size_t alignment) override
+    {
+        NoteLoose();
+        return Allocate(bytes, alignment);
+    }
     void do_deallocate(void* block, size_t bytes, size_t alignment) override { Deallocate(block, bytes, alignment); }
     bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
 
@@ -143,6 +163,35 @@ private:
     void GiveBack(void* block, size_t sizeClass);
     void* Cut(size_t size);
     void AddChunk();
+    void* AllocateOutside(size_t bytes, size_t alignment);
+    void DeallocateOutside(void* block, size_t bytes, size_t alignment);
+
+    // The bookkeeping for dropping a tree whole, kept by the items; the shared heap arena
+    // keeps none, as it serves every thread and never drops anything.
+    void CountRoot(int change)
+    {
+        if (!FHeapOnly)
+            FRoots += change;
+    }
+    void CountOwner(int change)
+    {
+        if (!FHeapOnly)
+            FOwners += change;
+    }
+    void NoteLoose()
+    {
+        if (!FHeapOnly)
+            FLoose = true;
+    }
+    // Whether every block belongs to the tree of the one root item using this arena and
+    // no item owns memory of its own, but perhaps the root (`rootOwns`).
+    bool Droppable(bool rootOwns) const
+    {
+        return !FHeapOnly && !FLoose && FRoots == 1 && FOwners == (rootOwns ? 1 : 0) && FOverAligned == 0;
+    }
+    // Frees every block at once: the large ones go back to the heap, the chunks as after
+    // the last block.
+    void DropAll();
     // Drops every block; the chunks go back to the heap, or to the spares in a refill.
     void ReleaseChunks();
     void ReleaseSpare();
@@ -155,6 +204,12 @@ private:
     size_t FChunkCount = 0;
     size_t FSpareCount = 0;
     size_t FBlocksInUse = 0;
+    TLargeBlock* FLarge = nullptr;
+    size_t FOverAligned = 0;
+    long FRoots = 0;
+    long FOwners = 0;
+    // Sticky: a block that may lie outside the tree can be handed out at any time.
+    bool FLoose = false;
     bool FKeepChunks = false;
     const bool FHeapOnly = false;
 };

@@ -11,22 +11,57 @@
 
 
 const std::string TXMLItem::EmptyValue;
+const size_t TXMLItem::LocalCapacity = std::string().capacity();
 
-TXMLItem::TXMLItem(TECXMLParser* document, TXMLArena* memory) : FParams(memory), FDocument(document) {}
+TXMLItem::TXMLItem(TECXMLParser* document, TXMLArena* memory) : FParams(memory, TXMLParams::TInTree{}), FDocument(document)
+{
+    memory->CountRoot(1);
+}
 
 TXMLItem::TXMLItem(TECXMLParser* document, TXMLArena* memory, std::string_view name)
-    : FName(name), FParams(memory), FDocument(document)
+    : FName(name), FParams(memory, TXMLParams::TInTree{}), FDocument(document)
 {
+    NoteOwnMemory();
 }
 
 TXMLItem::~TXMLItem()
 {
     // Items destroyed by DestroySubtrees have no children left by now; the members go
     // by themselves, without the notifying steps of Clear.
-    if (FCount > 0)
+    if (FCount > 0 && !DropTree())
         DestroyChildren();
     ReleaseChildren();
     ReleaseValue();
+    TXMLArena* const memory = Memory();
+    if (FOwnsMemory)
+        memory->CountOwner(-1);
+    // Only a root has no parent: children are made with one and keep it.
+    if (!FParent)
+        memory->CountRoot(-1);
+}
+
+void TXMLItem::MarkOwner()
+{
+    FOwnsMemory = true;
+    Memory()->CountOwner(1);
+}
+
+bool TXMLItem::DropTree()
+{
+    TXMLArena* const memory = Memory();
+    if (FParent || !memory->Droppable(FOwnsMemory))
+        return false;
+    // This item's own blocks go with the rest; a value's text may own memory.
+    if (FValue) {
+        FValue->~basic_string();
+        FValue = nullptr;
+    }
+    FParams.Forget();
+    FChildren = nullptr;
+    FCount = 0;
+    FCapacityBits = 0;
+    memory->DropAll();
+    return true;
 }
 
 void TXMLItem::InsertChild(size_t index, TXMLItem* child)
@@ -70,6 +105,7 @@ void TXMLItem::ThrowIndexError(int index) { throw EListError(index); }
 void TXMLItem::SetName(std::string name)
 {
     FName = std::move(name);
+    NoteOwnMemory();
     Changed();
 }
 
@@ -79,6 +115,7 @@ void TXMLItem::SetValue(std::string value)
         ReleaseValue();
     else
         ValueText() = std::move(value);
+    NoteOwnMemory();
     Changed();
 }
 
@@ -124,7 +161,8 @@ void TXMLItem::DestroyChildren()
 void TXMLItem::Clear()
 {
     FNotify = false;
-    DestroyChildren();
+    if (FCount == 0 || !DropTree())
+        DestroyChildren();
     FParams.Clear();
     SetName(std::string());
     SetValue(std::string());
@@ -202,6 +240,14 @@ TXMLItem* TXMLItem::FindOrAddItem(std::string_view name)
 
 void TXMLItem::TakeOver(TXMLItem& source, TXMLArena* memory)
 {
+    // This root moves to the new memory, where it is counted from here on.
+    TXMLArena* const old = Memory();
+    old->CountRoot(-1);
+    memory->CountRoot(1);
+    if (FOwnsMemory) {
+        old->CountOwner(-1);
+        memory->CountOwner(1);
+    }
     FName = std::move(source.FName);
     source.FName.clear();
     FValue = std::exchange(source.FValue, nullptr);
@@ -211,6 +257,7 @@ void TXMLItem::TakeOver(TXMLItem& source, TXMLArena* memory)
     FCapacityBits = std::exchange(source.FCapacityBits, 0);
     for (size_t i = 0; i < FCount; ++i)
         FChildren[i]->FParent = this;
+    NoteOwnMemory();
 }
 
 void TXMLItem::SetDocument(TECXMLParser* document)

@@ -56,7 +56,11 @@ public:
     void SetCrLfInAsString(bool value) { FCrLfInAsString = value; }
     TXMLLayoutRecord* LayoutRecord() const { return FLayoutRecord.get(); }
     // Takes the record over, destroying the one held before; no notification.
-    void SetLayoutRecord(std::unique_ptr<TXMLLayoutRecord> record) { FLayoutRecord = std::move(record); }
+    void SetLayoutRecord(std::unique_ptr<TXMLLayoutRecord> record)
+    {
+        FLayoutRecord = std::move(record);
+        NoteOwnMemory();
+    }
 
     // Destroys all children, empties Params, Name and Value; raises no notification.
     void Clear();
@@ -104,6 +108,18 @@ private:
     std::string& ValueText();
     void ReleaseValue();
     static void DestroySubtrees(std::vector<TXMLItem*> items);
+    // A root whose memory holds its tree and nothing else drops the tree with that
+    // memory's chunks, without visiting an item; false, having done nothing, otherwise.
+    bool DropTree();
+    // Tells the memory when this item starts to own memory of its own, which must be
+    // given back item by item. Called after every change of the name, the value or the
+    // layout record; an owner stays one for its life.
+    void NoteOwnMemory()
+    {
+        if (!FOwnsMemory && (FName.capacity() > LocalCapacity || (FValue && FValue->capacity() > LocalCapacity) || FLayoutRecord))
+            MarkOwner();
+    }
+    void MarkOwner();
     // Takes all children out and destroys them with their subtrees.
     void DestroyChildren();
     // The children list: a plain array in the document's memory, not a standard vector,
@@ -114,6 +130,8 @@ private:
     size_t Capacity() const { return FCapacityBits == 0 ? 0 : size_t{1} << FCapacityBits; }
 
     static const std::string EmptyValue;
+    // A string's room without memory of its own.
+    static const size_t LocalCapacity;
 
     [[noreturn]] static void ThrowIndexError(int index);
 
@@ -127,6 +145,7 @@ private:
     uint8_t FCapacityBits = 0;
     bool FNotify = true;
     bool FCrLfInAsString = true;
+    bool FOwnsMemory = false;
     // Most items have no text of their own: the value is kept in the document's memory
     // only when there is one.
     std::string* FValue = nullptr;

@@ -30,7 +30,7 @@ TXMLParams& TXMLParams::operator=(const TXMLParams& other)
 {
     if (this == &other)
         return *this;
-    TXMLParams copy(FMemory);
+    TXMLParams copy(FMemory, TInTree{});
     copy.Reserve(other.FCount, other.LiveText());
     for (size_t i = 0; i < other.FCount; ++i) {
         const std::string_view entry = other.EntryText(i);
@@ -47,6 +47,7 @@ TXMLParams::TXMLParams(TXMLParams&& other) noexcept
       FEntryCapacity(std::exchange(other.FEntryCapacity, 0)), FTextSize(std::exchange(other.FTextSize, 0)),
       FTextCapacity(std::exchange(other.FTextCapacity, 0))
 {
+    FMemory->NoteLoose();
 }
 
 TXMLParams& TXMLParams::operator=(TXMLParams&& other)
@@ -233,7 +234,7 @@ std::string TXMLParams::Text() const
 
 void TXMLParams::SetText(std::string_view text)
 {
-    TXMLParams lines(FMemory);
+    TXMLParams lines(FMemory, TInTree{});
     size_t p = 0;
     while (p < text.size()) {
         const size_t start = p;

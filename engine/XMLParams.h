@@ -19,11 +19,13 @@
 class TXMLParams {
 public:
     TXMLParams() : TXMLParams(TXMLArena::Heap()) {}
-    explicit TXMLParams(TXMLArena* memory) : FMemory(memory) {}
+    // A list in a document's memory but apart from its items keeps that memory from
+    // dropping its tree whole.
+    explicit TXMLParams(TXMLArena* memory) : FMemory(memory) { memory->NoteLoose(); }
     // A copy lives on the heap, like a copy of a standard polymorphic container.
     TXMLParams(const TXMLParams& other);
     TXMLParams& operator=(const TXMLParams& other);
-    // Takes the memory along.
+    // Takes the memory along, as a list apart from any item.
     TXMLParams(TXMLParams&& other) noexcept;
     TXMLParams& operator=(TXMLParams&& other);
     ~TXMLParams();
@@ -71,6 +73,10 @@ public:
 private:
     friend class TXMLParamParser;
     friend class TXMLItem;
+
+    // A list of an item, or one that lives only during an edit of such a list.
+    struct TInTree {};
+    TXMLParams(TXMLArena* memory, TInTree) : FMemory(memory) {}
 
     struct TEntry {
         uint32_t offset;
@@ -120,6 +126,12 @@ private:
     // block must have room.
     void OpenSlot(size_t index);
     void Release();
+    // Leaves the block to the memory, which drops it with the tree.
+    void Forget()
+    {
+        FBlock = nullptr;
+        FCount = FEntryCapacity = FTextSize = FTextCapacity = 0;
+    }
     // Takes the entries of an empty list's `other` whose block now lies in `memory`,
     // which this list keeps from here on.
     void TakeOver(TXMLParams& other, TXMLArena* memory);

@@ -1,3 +1,5 @@
+#include <functional>
+#include <memory_resource>
 #include <random>
 #include <string>
 #include <vector>
@@ -18,7 +20,10 @@
 #define SELVANE_TEST_ASAN 1
 #endif
 #ifdef SELVANE_TEST_ASAN
+#include <sanitizer/allocator_interface.h>
 #include <sanitizer/asan_interface.h>
+#elif defined(__GLIBC__)
+#include <malloc.h>
 #endif
 
 using namespace enginetest;
@@ -130,6 +135,140 @@ TEST(XMLArena, DocumentTreeLivesInItsMemoryUntilCleared)
     EXPECT_EQ(document.Root()->Count(), 0);
     document.Root()->New()->Params().Add("x=1");
     EXPECT_EQ(document.Root()->Items(0)->Params().Strings(0), "x=1");
+}
+
+// Bytes the heap hands out at the moment, -1 where the platform does not tell.
+long long HeapInUse()
+{
+#ifdef SELVANE_TEST_ASAN
+    return static_cast<long long>(__sanitizer_get_current_allocated_bytes());
+#elif defined(__GLIBC__)
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<long long>(info.uordblks + info.hblkhd);
+#else
+    return -1;
+#endif
+}
+
+// A cleared tree goes whole when no item owns memory of its own, and item by item
+// otherwise; either way the heap holds afterwards what it held before the load.
+TEST(XMLArena, ClearingADocumentGivesBackTheMemoryOfEveryItem)
+{
+    struct Record : TXMLLayoutRecord {
+        explicit Record(int& destroyed) : destroyed(destroyed) {}
+        ~Record() override { ++destroyed; }
+        int& destroyed;
+    };
+    auto many = [](const std::string& element) {
+        std::string text = "<r>\r\n";
+        for (int i = 0; i < 1000; ++i)
+            text += element + "\r\n";
+        return text + "</r>";
+    };
+    std::string wide = "<w";
+    for (int i = 0; i < 300; ++i)
+        wide += " a" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
+    wide += "/>\r\n";
+    struct Case {
+        const char* name;
+        std::string text;
+        std::function<void(TXMLItem&, int&)> change;
+        int records;
+    };
+    const std::vector<Case> cases = {
+        {"plain items, a long children list and a long parameter list", many("<i a=\"1\"/>").insert(5, wide), {}, 0},
+        {"long names", many("<an_element_with_a_long_name/>"), {}, 0},
+        {"long values", many("<i>a value longer than a short string</i>"), {}, 0},
+        {"values that grow at a child", many("<i>short<b/>and then a long tail of text</i>"), {}, 0},
+        {"a long name of the document element", "<a_document_element_with_a_long_name><i/><i/></a_document_element_with_a_long_name>",
+         {}, 0},
+        {"a long value set afterwards", many("<i/>"),
+         [](TXMLItem& root, int&) {
+             for (int i = 0; i < 1000; i += 10)
+                 root.Items(i)->SetValue("a value longer than a short string");
+         },
+         0},
+        {"a long name set afterwards", many("<i/>"),
+         [](TXMLItem& root, int&) {
+             for (int i = 0; i < 1000; i += 10)
+                 root.Items(i)->SetName("a name longer than a short string");
+         },
+         0},
+        {"layout records", many("<i/>"),
+         [](TXMLItem& root, int& destroyed) {
+             for (int i = 0; i < 1000; i += 100)
+                 root.Items(i)->SetLayoutRecord(std::make_unique<Record>(destroyed));
+         },
+         10},
+    };
+    {
+        // Whatever a first load keeps for the life of the process is not counted.
+        TECXMLParser first;
+        LoadText(first, cases.front().text);
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int destroyed = 0;
+        TECXMLParser document;
+        const long long before = HeapInUse();
+        LoadText(document, c.text);
+        ASSERT_GT(document.Root()->Count(), 0);
+        if (c.change)
+            c.change(*document.Root(), destroyed);
+        document.Clear();
+        EXPECT_EQ(destroyed, c.records);
+        EXPECT_EQ(document.Root()->Params().Memory()->ChunkCount(), 0u);
+        if (before >= 0) {
+            EXPECT_LE(HeapInUse() - before, 1024);
+        }
+        // The memory serves the next tree.
+        LoadText(document, "<r><i a=\"1\">x</i></r>");
+        EXPECT_EQ(document.Root()->Items(0)->Params().Values("a"), "1");
+    }
+}
+
+// Whatever lies in a document's memory outside its tree keeps the tree from going whole.
+TEST(XMLArena, BlocksOutsideTheTreeOutliveItsClear)
+{
+    struct Case {
+        const char* name;
+        std::function<std::function<void()>(TXMLItem&)> keep;
+    };
+    const std::vector<Case> cases = {
+        {"a parameter list made in the memory",
+         [](TXMLItem& root) {
+             auto list = std::make_shared<TXMLParams>(root.Params().Memory());
+             list->Add("kept=1");
+             return [list] { EXPECT_EQ(list->Values("kept"), "1"); };
+         }},
+        {"a parameter list moved out of an item",
+         [](TXMLItem& root) {
+             auto list = std::make_shared<TXMLParams>(std::move(root.Items(0)->Params()));
+             return [list] { EXPECT_EQ(list->Values("a"), "1"); };
+         }},
+        {"another root in the same memory",
+         [](TXMLItem& root) {
+             auto other = std::make_shared<TXMLItem>(nullptr, root.Params().Memory());
+             other->New()->Params().Add("kept=1");
+             return [other] { EXPECT_EQ(other->Items(0)->Params().Values("kept"), "1"); };
+         }},
+        {"a block taken through the standard interface",
+         [](TXMLItem& root) {
+             auto numbers = std::make_shared<std::pmr::vector<int>>(100, 7, root.Params().Memory());
+             return [numbers] { EXPECT_EQ(numbers->back(), 7); };
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TECXMLParser document;
+        LoadText(document, "<r><i a=\"1\"/><i a=\"2\"/></r>");
+        std::function<void()> check = c.keep(*document.Root());
+        document.Clear();
+        EXPECT_GT(document.Root()->Params().Memory()->BlocksInUse(), 0u);
+        check();
+        // The kept block goes before the document and its memory.
+        check = nullptr;
+    }
 }
 
 TEST(XMLArena, ItemsOfAStandaloneRootUseTheHeap)
