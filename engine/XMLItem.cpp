@@ -21,7 +21,9 @@ TXMLItem::TXMLItem(TECXMLParser* document, TXMLArena* memory) : FParams(memory, 
 TXMLItem::TXMLItem(TECXMLParser* document, TXMLArena* memory, std::string_view name)
     : FName(name), FParams(memory, TXMLParams::TInTree{}), FDocument(document)
 {
-    NoteOwnMemory();
+    // A new child has nothing else that could own memory.
+    if (name.size() > LocalCapacity)
+        MarkOwner();
 }
 
 TXMLItem::~TXMLItem()
