@@ -186,10 +186,10 @@ std::optional<TTextEncoding> AnnouncedEncoding(std::string_view text, size_t& ma
 
 } // namespace
 
-TXMLTokenizer::TXMLTokenizer(std::istream& stream, TWidening widening) : TXMLTokenizer(stream, ChunkSize, true, std::move(widening)) {}
+TXMLTokenizer::TXMLTokenizer(std::istream& stream, TWidening widening) : TXMLTokenizer(stream, ChunkSize, std::move(widening)) {}
 
-TXMLTokenizer::TXMLTokenizer(std::istream& stream, size_t capacity, bool growing, TWidening widening)
-    : FCapacity(capacity), FGrowing(growing), FWidening(std::move(widening))
+TXMLTokenizer::TXMLTokenizer(std::istream& stream, size_t capacity, TWidening widening)
+    : FCapacity(capacity), FWidening(std::move(widening))
 {
     size_t size = 0;
     FReadText = ReadAll(stream, size);
@@ -198,7 +198,7 @@ TXMLTokenizer::TXMLTokenizer(std::istream& stream, size_t capacity, bool growing
 }
 
 TXMLTokenizer::TXMLTokenizer(std::string text, TWidening widening)
-    : FGivenText(std::move(text)), FCapacity(ChunkSize), FGrowing(true), FWidening(std::move(widening))
+    : FGivenText(std::move(text)), FCapacity(ChunkSize), FWidening(std::move(widening))
 {
     // The string's terminator is the spare byte.
     FData = FGivenText.data();
@@ -209,7 +209,7 @@ void TXMLTokenizer::Start(size_t size)
 {
     ConvertToCodePage(size);
     FDataEnd = FData + size;
-    FWindow = FPosition = FChunkEnd = FTokenStart = FData;
+    FPosition = FChunkEnd = FTokenStart = FData;
     FSavedByte = *FChunkEnd;
     *FChunkEnd = 0;
     NextToken();
@@ -241,7 +241,7 @@ void TXMLTokenizer::ConvertToCodePage(size_t& size)
     FData[size] = 0;
 }
 
-TXMLLargeTokenizer::TXMLLargeTokenizer(std::istream& stream) : TXMLTokenizer(stream, 0, false, {}) {}
+TXMLLargeTokenizer::TXMLLargeTokenizer(std::istream& stream) : TXMLTokenizer(stream, 0, {}) {}
 
 bool TXMLTokenizer::Widened()
 {
@@ -252,44 +252,25 @@ bool TXMLTokenizer::Widened()
     if (!widening())
         return false;
     FCapacity = 0;
-    FGrowing = false;
     return true;
 }
 
-bool TXMLTokenizer::ReadBuffer(const char* keep)
+bool TXMLTokenizer::ReadBuffer()
 {
     *FChunkEnd = FSavedByte;
-    FWindow = const_cast<char*>(keep);
-    for (;;) {
-        const size_t available = static_cast<size_t>(FDataEnd - FWindow);
-        if (FCapacity == 0 || available < FCapacity) {
-            // The window holds the rest of the stream.
-            FChunkEnd = FDataEnd;
-            break;
-        }
-        char* const windowEnd = FWindow + FCapacity;
-        FChunkEnd = windowEnd;
-
-        // A full window may end inside a line: the chunk ends after the last line feed
-        // among its inner bytes that the scan has not passed yet.
-        const char* const low = std::max<const char*>(FPosition, FWindow + 1);
-        const char* const high = windowEnd - 1;
-        if (const char* lineFeed = low < high ? FindLastLineFeed(low, high) : nullptr) {
-            FChunkEnd = const_cast<char*>(lineFeed) + 1;
-            break;
-        }
-        // The current token began lines before and still goes on: it is finished when
-        // the window already reaches the stream's end, and otherwise gets a larger one,
-        // unless its last line alone has run past a chunk's size.
-        const char* const lastLineFeed = low > FWindow + 1 ? FindLastLineFeed(FWindow + 1, low) : nullptr;
-        if (lastLineFeed && available == FCapacity)
-            break;
-        if (lastLineFeed && FGrowing && static_cast<size_t>(windowEnd - lastLineFeed) <= ChunkSize) {
-            FCapacity *= 2;
-            continue;
-        }
-        if (!Widened())
-            throw EParserError("Line too long", FSourceLine);
+    // The chunk starts at the position, as in a buffer refilled from the stream with the
+    // bytes not yet consumed; the token read so far stays where it lies in the text.
+    const size_t available = static_cast<size_t>(FDataEnd - FPosition);
+    if (FCapacity == 0 || available < FCapacity) {
+        // The rest of the stream fits.
+        FChunkEnd = FDataEnd;
+    } else if (const char* lineFeed = FindLastLineFeed(FPosition + 1, FPosition + FCapacity - 1)) {
+        // A full buffer ends after the last line feed among its inner bytes.
+        FChunkEnd = const_cast<char*>(lineFeed) + 1;
+    } else if (Widened()) {
+        FChunkEnd = FDataEnd;
+    } else {
+        throw EParserError("Line too long", FSourceLine);
     }
     FSavedByte = *FChunkEnd;
     *FChunkEnd = 0;
@@ -306,7 +287,7 @@ inline void TXMLTokenizer::SkipBlanks()
             return;
         // The terminator at the chunk end asks for more input; a NUL byte in the input
         // ends it.
-        if (FPosition == FChunkEnd && ReadBuffer(FPosition))
+        if (FPosition == FChunkEnd && ReadBuffer())
             continue;
         FExhausted = true;
         return;
@@ -371,7 +352,7 @@ bool TXMLTokenizer::ScanUntil(char* from, Next next, Step step)
                 return true;
             }
         FPosition = FChunkEnd;
-        if (!ReadBuffer(FTokenStart))
+        if (!ReadBuffer())
             return false;
         p = FPosition;
     }
@@ -410,7 +391,7 @@ bool TXMLTokenizer::ScanTagEnd(char* from)
             ++p;
         }
         FPosition = FChunkEnd;
-        if (!ReadBuffer(FTokenStart))
+        if (!ReadBuffer())
             return false;
         p = FPosition;
     }
@@ -586,7 +567,7 @@ void TXMLTokenizer::ScanText()
         if (end < FChunkEnd)
             break;
         FPosition = FChunkEnd;
-        if (!ReadBuffer(FTokenStart)) {
+        if (!ReadBuffer()) {
             end = FPosition;
             break;
         }

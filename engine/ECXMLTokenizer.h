@@ -31,11 +31,11 @@ struct TXMLParamEntry {
 // Cuts XML text into tags, text runs, comments and declarations without checking them.
 // Takes the stream in 4096-byte chunks; a chunk ends after its last line feed, so 4096
 // bytes without one fail with "Line too long on line %d". Chunk boundaries never show in
-// the tokens; a token of many lines that outgrows a chunk gets a larger one.
+// the tokens, and a token of many lines may run over any number of chunks.
 //
 // The stream is read whole at construction and the chunks are windows on that copy, so
-// no byte is moved twice; the chunk rules are those of a 4096-byte buffer refilled from
-// the stream.
+// no byte is moved twice and a token stays where it lies; the chunk rules are those of a
+// 4096-byte buffer refilled from the stream.
 class TXMLTokenizer {
 public:
     static constexpr size_t ChunkSize = 4096;
@@ -84,7 +84,7 @@ public:
 
 protected:
     // `capacity` 0: one window over the whole stream, which never grows.
-    TXMLTokenizer(std::istream& stream, size_t capacity, bool growing, TWidening widening);
+    TXMLTokenizer(std::istream& stream, size_t capacity, TWidening widening);
 
 private:
     // Converts the text of `size` bytes at FData and begins at its first token.
@@ -95,9 +95,8 @@ private:
     // `raw` without its CR LF and LF CR pairs, in `scratch` when it has any.
     static std::string_view WithoutLineEndPairs(std::string_view raw, std::string& scratch);
     void SkipBlanks();
-    // Moves the window to start at `keep` and ends the next chunk in it; false when no
-    // byte came.
-    bool ReadBuffer(const char* keep);
+    // Ends the next chunk, which starts at the position; false when no byte came.
+    bool ReadBuffer();
     // Whether the widening took over where the chunked reading would fail.
     bool Widened();
     // The first of `Stops` from `from` to the chunk end (or the chunk end), noting in
@@ -129,10 +128,8 @@ private:
     std::string FGivenText;
     char* FData;
     char* FDataEnd;
-    // The window the current chunk lies in, as the buffer of a stream reader would hold.
-    char* FWindow;
+    // The buffer's size a chunk may take, 0 for the rest of the text.
     size_t FCapacity;
-    bool FGrowing;
     TWidening FWidening;
     char* FPosition;
     char* FChunkEnd;

@@ -288,6 +288,12 @@ TEST(XMLTokenizer, TokenOfManyLinesLargerThanTheBufferIsKeptWhole)
     // Past the buffer, the last line of such a token still may not exceed a chunk.
     const std::string longTail = "<a>\n<!-- x\n" + std::string(9000, 'y') + " -->";
     EXPECT_EQ(Tokenize<TXMLTokenizer>(longTail), (Tokens{"start <a>", "Line too long on line 2"}));
+
+    // After such a token a line too long for a chunk still fails.
+    const std::string before = "<a>\n" + comment + "\n<b>\n";
+    const auto line = 1 + std::count(before.begin(), before.end(), '\n');
+    EXPECT_EQ(Tokenize<TXMLTokenizer>(before + std::string(5000, 'y') + "\n</b></a>").back(),
+              "Line too long on line " + std::to_string(line));
 }
 
 } // namespace
