@@ -311,8 +311,10 @@ TEST(DocumentLoad, TheFallbackGoesOnWhereTheLongLineBegins)
         std::string(Head) + "<a>\r\n" + items + "  " + longTag + "\r\n" + items + "</a>\r\n",
         std::string(Head) + "<a>\r\n" + items + "<!-- " + longText + " -->\r\n" + style + items + "</a>",
         std::string(Head) + "<a>" + longText + "\r\n" + items + "</a>\r\n",
-        // A token of many lines outgrowing its chunk is no long line; one line of it is.
+        // A token of many lines outgrowing its chunk is no long line; one line of it is,
+        // and so is a later line.
         std::string(Head) + lines + "</a>\r\n",
+        std::string(Head) + lines + items + "  <t>" + longText + "</t>\r\n</a>\r\n",
         // Errors after the switch keep the whole-stream pass's line numbers.
         std::string(Head) + "<a>\r\n" + items + "<t>" + longText + "</t>\r\n</a>\r\n<after/>\r\n",
     };
