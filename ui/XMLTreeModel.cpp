@@ -12,6 +12,9 @@ namespace {
 // search of its rows.
 constexpr size_t MaxRenamed = 64;
 
+// How many nodes ahead a walk over the nodes asks for their items.
+constexpr size_t ReadAhead = 16;
+
 std::uint32_t NameHash(const std::string& name) { return static_cast<std::uint32_t>(std::hash<std::string>{}(name)); }
 
 // Calls `visit` for each item below `item`, in document order.
@@ -43,6 +46,10 @@ void TXMLTreeModel::Rebuild(TXMLItem* root, bool refittable)
     if (root) {
         FNodes.push_back({root, -1, 0, 0, 0, 0});
         for (size_t i = 0; i < FNodes.size(); ++i) {
+            // The nodes meet the items breadth first, which the memory does not hold in
+            // that order: the item a few nodes on is asked for while this one is read.
+            if (i + ReadAhead < FNodes.size())
+                __builtin_prefetch(FNodes[i + ReadAhead].item);
             const auto node = static_cast<std::int32_t>(i);
             const std::int32_t depth = FNodes[i].depth;
             // Noted while the item is at hand: a second walk would meet every item again.
