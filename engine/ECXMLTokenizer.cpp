@@ -498,6 +498,19 @@ void TXMLTokenizer::ScanTag()
 // Each search stops at the chunk's terminator too, and the tag is then left to the
 // byte-wise scan, which reads on into the next chunk. The name's first byte is known to
 // be usual.
+template <char Quote>
+char* TXMLTokenizer::ValueEnd(char* from, bool& ampersand) const
+{
+    // Control bytes up to CR stop the value with its line breaks: a value holding a tab
+    // is rare enough to be left to the byte-wise scan too.
+    char* p = const_cast<char*>(NextBelowOr<14, Quote, '&', '>'>(from, FChunkEnd));
+    while (*p == '&') {
+        ampersand = true;
+        p = const_cast<char*>(NextBelowOr<14, Quote, '&', '>'>(p + 1, FChunkEnd));
+    }
+    return *p == Quote ? p : nullptr;
+}
+
 bool TXMLTokenizer::ScanUsualTag()
 {
     char* p = FTokenStart + 2;
@@ -509,21 +522,31 @@ bool TXMLTokenizer::ScanUsualTag()
     if (*p == ' ' && p[1] != '>' && !(p[1] == '/' && p[2] == '>')) {
         ++p;
         for (;;) {
-            char* const name = p;
+            char* name = p;
             while (UsualEntryNameBytes[static_cast<unsigned char>(*p)])
                 ++p;
-            if (p[0] != '=' || p[1] != '"')
+            if (p == name && *p != '=') {
+                // More blanks between the entries, or the tag's end after a blank, as
+                // other programs write them.
+                while (*p == ' ')
+                    ++p;
+                if (*p == '>' || (p[0] == '/' && p[1] == '>'))
+                    break;
+                name = p;
+                while (UsualEntryNameBytes[static_cast<unsigned char>(*p)])
+                    ++p;
+            }
+            if (p[0] != '=')
                 return false;
             char* const sign = p;
             bool ampersand = false;
-            // Control bytes up to CR stop the value with its line breaks: a value holding
-            // a tab is rare enough to be left to the byte-wise scan too.
-            p = const_cast<char*>(NextBelowOr<14, '"', '&', '>'>(sign + 2, FChunkEnd));
-            while (*p == '&') {
-                ampersand = true;
-                p = const_cast<char*>(NextBelowOr<14, '"', '&', '>'>(p + 1, FChunkEnd));
-            }
-            if (*p != '"')
+            if (p[1] == '"')
+                p = ValueEnd<'"'>(sign + 2, ampersand);
+            else if (p[1] == '\'')
+                p = ValueEnd<'\''>(sign + 2, ampersand);
+            else
+                return false;
+            if (!p)
                 return false;
             if (FTagEntryCount == FTagEntries.size())
                 FTagEntries.resize(2 * FTagEntryCount + 8);
@@ -535,8 +558,6 @@ bool TXMLTokenizer::ScanUsualTag()
             entry.ampersand = ampersand;
             FTagEntryBytes += entry.name.size() + 1 + entry.value.size();
             ++p;
-            // A blank before the tag's end, which would stay in the last value, fails
-            // as the name of a next entry.
             if (*p != ' ')
                 break;
             ++p;

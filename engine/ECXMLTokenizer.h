@@ -119,6 +119,10 @@ private:
     // Reads a tag of the usual shape from FTokenStart to its end; false, having changed
     // nothing but the usual tag's fields, for any other tag.
     bool ScanUsualTag();
+    // The closing quote of a usual tag's value quoted by `Quote`, or null where a byte
+    // leaves the tag to the rules for any tag; notes any "&" on the way.
+    template <char Quote>
+    char* ValueEnd(char* from, bool& ampersand) const;
     bool ScanUsualEndTag();
     void ScanText();
 

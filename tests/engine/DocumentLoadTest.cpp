@@ -142,6 +142,8 @@ TEST(DocumentLoad, EveryTagShapeGetsTheNameAndParametersItsTextGives)
         "<a b/c=\"1\">", "<a/b c=\"1\">", "<a/b>", "<a b=\"x\ty\">", "<a b\t=\"1\">", "<a\tb=\"1\">",
         "<a&b c=\"1\">", "<a\"b c=\"1\">", "<a=b c=\"1\">", "<\xe9l\xe8ve \xe9=\"\xe0\">", "<a <b=\"1\">",
         "<a b=\"" + std::string(40, 'x') + "\" " + std::string(30, 'c') + "=\"1\"/>", many + ">", many + " n3=\"w\"/>",
+        "<a b='1'>", "<a b='1' />", "<a b='1'   c=\"2\"   >", "<a b='x\"y' c=\"z'\">", "<a b='' c='&amp;&#233;'/>",
+        "<a b='1'c='2'>", "<a b='1\"'/>", "<a b='1>'>", "<a b=\"1'\"/>", "<a b='1'\t/>", "<a b='1' / >", "<a b=\"1\" '/>",
     };
     for (const std::string& shape : shapes) {
         SCOPED_TRACE(shape);
