@@ -41,6 +41,13 @@ constexpr std::array<bool, 256> BytesAbove32But(std::initializer_list<char> excl
 // The bytes of a tag name the usual tag may have: no blank, line break or terminator,
 // and none that ends the name or begins a declaration or comment.
 constexpr std::array<bool, 256> UsualNameBytes = BytesAbove32But({'/', '>', '?', '!', '"', '=', '&', '<'});
+// The bytes that separate a tag's name and entries.
+constexpr std::array<bool, 256> SeparatorBytes = [] {
+    std::array<bool, 256> bytes{};
+    for (const char c : {' ', '\t', '\r', '\n'})
+        bytes[static_cast<unsigned char>(c)] = true;
+    return bytes;
+}();
 // The bytes of a usual entry's name; it is short, and read byte by byte.
 constexpr std::array<bool, 256> UsualEntryNameBytes = BytesAbove32But({'"', '=', '&', '>', '/'});
 
@@ -519,50 +526,53 @@ bool TXMLTokenizer::ScanUsualTag()
     FTagName = std::string_view(FTokenStart + 1, static_cast<size_t>(p - FTokenStart - 1));
     FTagEntryCount = 0;
     FTagEntryBytes = 0;
-    if (*p == ' ' && p[1] != '>' && !(p[1] == '/' && p[2] == '>')) {
-        ++p;
-        for (;;) {
-            char* name = p;
-            while (UsualEntryNameBytes[static_cast<unsigned char>(*p)])
-                ++p;
-            if (p == name && *p != '=') {
-                // More blanks between the entries, or the tag's end after a blank, as
-                // other programs write them.
-                while (*p == ' ')
-                    ++p;
-                if (*p == '>' || (p[0] == '/' && p[1] == '>'))
-                    break;
-                name = p;
-                while (UsualEntryNameBytes[static_cast<unsigned char>(*p)])
-                    ++p;
-            }
-            if (p[0] != '=')
-                return false;
-            char* const sign = p;
-            bool ampersand = false;
-            if (p[1] == '"')
-                p = ValueEnd<'"'>(sign + 2, ampersand);
-            else if (p[1] == '\'')
-                p = ValueEnd<'\''>(sign + 2, ampersand);
-            else
-                return false;
-            if (!p)
-                return false;
-            if (FTagEntryCount == FTagEntries.size())
-                FTagEntries.resize(2 * FTagEntryCount + 8);
-            // Field by field where it stays: an entry built aside and copied whole would
-            // be read back before its parts are stored, which stalls the processor.
-            TXMLParamEntry& entry = FTagEntries[FTagEntryCount++];
-            entry.name = std::string_view(name, static_cast<size_t>(sign - name));
-            entry.value = std::string_view(sign + 2, static_cast<size_t>(p - sign - 2));
-            entry.ampersand = ampersand;
-            FTagEntryBytes += entry.name.size() + 1 + entry.value.size();
+    int lineFeeds = 0;
+    while (SeparatorBytes[static_cast<unsigned char>(*p)]) {
+        if (*p == ' ' && UsualEntryNameBytes[static_cast<unsigned char>(p[1])]) {
             ++p;
-            if (*p != ' ')
+        } else {
+            // Blanks, tabs and line breaks between the entries and before the tag's end,
+            // as other programs lay tags out.
+            for (; SeparatorBytes[static_cast<unsigned char>(*p)]; ++p)
+                lineFeeds += *p == '\n';
+            if (*p == '>' || (p[0] == '/' && p[1] == '>'))
                 break;
-            ++p;
         }
-    } else if (*p == ' ') {
+        char* const name = p;
+        while (UsualEntryNameBytes[static_cast<unsigned char>(*p)])
+            ++p;
+        char* const nameEnd = p;
+        // Blanks and tabs around the "=" belong to neither the name nor the value.
+        if (*p != '=') {
+            while (*p == ' ' || *p == '\t')
+                ++p;
+            if (*p != '=')
+                return false;
+        }
+        ++p;
+        if (*p != '"' && *p != '\'') {
+            while (*p == ' ' || *p == '\t')
+                ++p;
+        }
+        char* const value = p + 1;
+        bool ampersand = false;
+        if (*p == '"')
+            p = ValueEnd<'"'>(value, ampersand);
+        else if (*p == '\'')
+            p = ValueEnd<'\''>(value, ampersand);
+        else
+            return false;
+        if (!p)
+            return false;
+        if (FTagEntryCount == FTagEntries.size())
+            FTagEntries.resize(2 * FTagEntryCount + 8);
+        // Field by field where it stays: an entry built aside and copied whole would be
+        // read back before its parts are stored, which stalls the processor.
+        TXMLParamEntry& entry = FTagEntries[FTagEntryCount++];
+        entry.name = std::string_view(name, static_cast<size_t>(nameEnd - name));
+        entry.value = std::string_view(value, static_cast<size_t>(p - value));
+        entry.ampersand = ampersand;
+        FTagEntryBytes += entry.name.size() + 1 + entry.value.size();
         ++p;
     }
     if (*p == '>') {
@@ -574,7 +584,9 @@ bool TXMLTokenizer::ScanUsualTag()
         return false;
     }
     FPosition = p + 1;
+    // A tag keeps its line breaks.
     FReturns = false;
+    FTokenLineFeeds = lineFeeds;
     return true;
 }
 

@@ -66,7 +66,8 @@ public:
         return FReturns ? WithoutLineEndPairs(raw, scratch) : raw;
     }
     // Whether the last token is a start or empty tag of the usual shape: a plain name,
-    // then entries name="value" one blank apart, with no line break. Such a tag is cut
+    // then entries name="value" or name='value' apart by blanks, tabs or line breaks,
+    // with none inside a value. Such a tag is cut
     // into its name and entries while its end is looked for, so that its bytes are read
     // once; the rest are left to the caller.
     bool UsualTag() const { return FUsual; }

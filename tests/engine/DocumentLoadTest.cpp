@@ -144,6 +144,8 @@ TEST(DocumentLoad, EveryTagShapeGetsTheNameAndParametersItsTextGives)
         "<a b=\"" + std::string(40, 'x') + "\" " + std::string(30, 'c') + "=\"1\"/>", many + ">", many + " n3=\"w\"/>",
         "<a b='1'>", "<a b='1' />", "<a b='1'   c=\"2\"   >", "<a b='x\"y' c=\"z'\">", "<a b='' c='&amp;&#233;'/>",
         "<a b='1'c='2'>", "<a b='1\"'/>", "<a b='1>'>", "<a b=\"1'\"/>", "<a b='1'\t/>", "<a b='1' / >", "<a b=\"1\" '/>",
+        "<a\r\n\tb='1'\r\n\tc = \"2\"\r\n>", "<a\nb=\"1\"\n/>", "<a b =\"1\">", "<a b= '1'>", "<a b\r\n=\"1\">", "<a b=\r\n\"1\">",
+        "<a\tb=\"1\"\t\t/>", "<a b=\"1\"\r\n\r\nc=\"2\">", "<a \t\r\n/>", "<a b\t\t=\t\t'1' c\t='&lt;'>", "<a b=\"1\" = \"2\">",
     };
     for (const std::string& shape : shapes) {
         SCOPED_TRACE(shape);

@@ -137,6 +137,8 @@ TEST(XMLTokenizer, SourceLineIsTheLineATokenBeginsOn)
 {
     EXPECT_EQ(Tokenize<TXMLTokenizer>("<a\n b='1'>\ntext\nmore \n\n</a>\n", true),
               (Tokens{"start <a\n b='1'> @1", "text text\nmore @3", "endtag </a> @6"}));
+    EXPECT_EQ(Tokenize<TXMLTokenizer>("<a\r\n\tb = \"1\"\r\n\tc='2'\r\n/>\r\n<b/>", true),
+              (Tokens{"empty <a\r\n\tb = \"1\"\r\n\tc='2'\r\n/> @1", "empty <b/> @5"}));
     EXPECT_EQ(Tokenize<TXMLTokenizer>("<!DOCTYPE a [\n<!ELEMENT a ANY>\n]>\n<!--\n-->\n<a/>", true),
               (Tokens{"comment <!DOCTYPE a [\n<!ELEMENT a ANY>\n]> @1", "comment <!--\n--> @4", "empty <a/> @6"}));
 }
