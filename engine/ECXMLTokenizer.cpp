@@ -342,7 +342,10 @@ char* TXMLTokenizer::ScanPastReturns(char* from)
 {
     char* p = const_cast<char*>(NextOf<Stops..., '\r'>(from, FChunkEnd));
     while (p < FChunkEnd && *p == '\r') {
-        FReturns = true;
+        if (!FReturns) {
+            FReturns = true;
+            FFirstReturn = p;
+        }
         p = const_cast<char*>(NextOf<Stops..., '\r'>(p + 1, FChunkEnd));
     }
     return p;
@@ -609,6 +612,8 @@ void TXMLTokenizer::ScanText()
     // Trailing blanks stay for the next SkipBlanks, which counts their line feeds.
     while (end > FTokenStart && IsBlank(end[-1]))
         --end;
+    // Most texts end their line: a CR among the trailing blanks leaves nothing to remove.
+    FReturns = FReturns && FFirstReturn < end;
     FPosition = end;
     FTokenLineFeeds = CountLineFeeds(FTokenStart, end);
     FToken = xtText;

@@ -140,8 +140,10 @@ private:
     char* FChunkEnd;
     char* FTokenStart;
     char FSavedByte = 0;
-    // Whether the token may hold a CR, which TokenText then removes with its LF.
+    // Whether the token may hold a CR, which TokenText then removes with its LF, and
+    // the first one a text's scan passed.
     bool FReturns = false;
+    const char* FFirstReturn = nullptr;
     bool FExhausted = false;
     int FSourceLine = 1;
     // The line feeds inside the token, counted in when the next one is read.
