@@ -125,7 +125,9 @@ inline void TXMLParamParser::Parse(const TXMLTokenizer& tokenizer, std::string_v
     if (tokenizer.UsualTag()) {
         if (params.Count() > 0)
             params.Clear();
-        if (FillDistinct(tokenizer.TagEntries(), tokenizer.TagEntryCount(), tokenizer.TagEntryBytes(), params))
+        // Many elements have no parameters at all.
+        if (tokenizer.TagEntryCount() == 0 ||
+            FillDistinct(tokenizer.TagEntries(), tokenizer.TagEntryCount(), tokenizer.TagEntryBytes(), params))
             return;
     }
     Parse(tagText, FirstBlank(tagText, 1), tagText.size() - 1, params);
