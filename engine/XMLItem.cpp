@@ -18,14 +18,6 @@ TXMLItem::TXMLItem(TECXMLParser* document, TXMLArena* memory) : FParams(memory, 
     memory->CountRoot(1);
 }
 
-TXMLItem::TXMLItem(TECXMLParser* document, TXMLArena* memory, std::string_view name)
-    : FName(name), FParams(memory, TXMLParams::TInTree{}), FDocument(document)
-{
-    // A new child has nothing else that could own memory.
-    if (name.size() > LocalCapacity)
-        MarkOwner();
-}
-
 TXMLItem::~TXMLItem()
 {
     // Items destroyed by DestroySubtrees have no children left by now; the members go
@@ -178,19 +170,16 @@ TXMLItem* TXMLItem::New()
     return child;
 }
 
-TXMLItem* TXMLItem::AddChild(std::string_view name)
+void TXMLItem::AppendGrowing(TXMLItem* child)
 {
-    TXMLArena* const memory = Memory();
-    auto* child = new (memory->Allocate(sizeof(TXMLItem), alignof(TXMLItem))) TXMLItem(FDocument, memory, name);
-    child->FParent = this;
     try {
         InsertChild(FCount, child);
     } catch (...) {
+        TXMLArena* const memory = Memory();
         child->~TXMLItem();
         memory->Deallocate(child, sizeof(TXMLItem), alignof(TXMLItem));
         throw;
     }
-    return child;
 }
 
 void TXMLItem::Delete(int index)

@@ -96,14 +96,33 @@ public:
 private:
     friend class TXMLLoader;
 
-    TXMLItem(TECXMLParser* document, TXMLArena* memory, std::string_view name);
+    TXMLItem(TECXMLParser* document, TXMLArena* memory, std::string_view name)
+        : FName(name), FParams(memory, TXMLParams::TInTree{}), FDocument(document)
+    {
+        // A new child has nothing else that could own memory.
+        if (name.size() > LocalCapacity)
+            MarkOwner();
+    }
     TXMLArena* Memory() const { return FParams.Memory(); }
     // Takes `source`'s name, value, parameters and children into this empty item, with
     // their memory, which this item uses from here on. The descendants must already
     // belong to this item's document and live in that memory. `source` is left empty.
     void TakeOver(TXMLItem& source, TXMLArena* memory);
-    // Appends a child of that name without notifying anyone.
-    TXMLItem* AddChild(std::string_view name);
+    // Appends a child of that name without notifying anyone. Inline: the loader adds
+    // every item this way, and most go where the children list has room.
+    TXMLItem* AddChild(std::string_view name)
+    {
+        TXMLArena* const memory = Memory();
+        auto* child = new (memory->Allocate(sizeof(TXMLItem), alignof(TXMLItem))) TXMLItem(FDocument, memory, name);
+        child->FParent = this;
+        if (FCount < Capacity())
+            FChildren[FCount++] = child;
+        else
+            AppendGrowing(child);
+        return child;
+    }
+    // Appends a child to a full children list, growing it; destroys the child when that fails.
+    void AppendGrowing(TXMLItem* child);
     // The value for changing it in place, made when there is none.
     std::string& ValueText();
     void ReleaseValue();
