@@ -505,9 +505,6 @@ void TXMLTokenizer::ScanTag()
         FToken = xtStartTag;
 }
 
-// Each search stops at the chunk's terminator too, and the tag is then left to the
-// byte-wise scan, which reads on into the next chunk. The name's first byte is known to
-// be usual.
 template <char Quote>
 char* TXMLTokenizer::ValueEnd(char* from, bool& ampersand) const
 {
@@ -521,6 +518,9 @@ char* TXMLTokenizer::ValueEnd(char* from, bool& ampersand) const
     return *p == Quote ? p : nullptr;
 }
 
+// Each search stops at the chunk's terminator too, and the tag is then left to the
+// byte-wise scan, which reads on into the next chunk. The name's first byte is known to
+// be usual.
 bool TXMLTokenizer::ScanUsualTag()
 {
     char* p = FTokenStart + 2;

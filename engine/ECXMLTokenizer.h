@@ -67,9 +67,8 @@ public:
     }
     // Whether the last token is a start or empty tag of the usual shape: a plain name,
     // then entries name="value" or name='value' apart by blanks, tabs or line breaks,
-    // with none inside a value. Such a tag is cut
-    // into its name and entries while its end is looked for, so that its bytes are read
-    // once; the rest are left to the caller.
+    // with none inside a value. Such a tag is cut into its name and entries while its end
+    // is looked for, so that its bytes are read once; the rest are left to the caller.
     bool UsualTag() const { return FUsual; }
     // The usual tag's name, entries, and the length of all names and values with one
     // more for each entry; valid until the next token.
@@ -84,7 +83,7 @@ public:
     const char* SourceEncoding() const { return FSourceEncoding; }
 
 protected:
-    // `capacity` 0: one window over the whole stream, which never grows.
+    // `capacity` 0: the whole stream is one chunk.
     TXMLTokenizer(std::istream& stream, size_t capacity, TWidening widening);
 
 private:

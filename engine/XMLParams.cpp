@@ -82,8 +82,7 @@ void TXMLParams::Release()
 {
     if (FBlock)
         FMemory->Deallocate(FBlock, FEntryCapacity * sizeof(TEntry) + FTextCapacity, alignof(TEntry));
-    FBlock = nullptr;
-    FCount = FEntryCapacity = FTextSize = FTextCapacity = 0;
+    Forget();
 }
 
 void TXMLParams::CheckIndex(int index, int limit) const
