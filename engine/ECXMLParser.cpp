@@ -19,6 +19,9 @@
 
 namespace {
 
+// With the other decoding steps below; the loader decodes texts straight into values.
+size_t DecodeTo(std::string_view text, char* out);
+
 bool IsTagBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // The first blank, tab, CR or LF of a tag's text from `from`: they all separate a tag's
@@ -320,12 +323,6 @@ bool TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer, std::strin
     bool filled = false;
     std::string scratch;
     TXMLParamParser params;
-    // Appends to a value in place: a long text read in many pieces (a line break written
-    // as "<br/>" between each two) would otherwise be copied whole for every piece.
-    auto append = [](TXMLItem* target, std::string_view first, std::string_view second = {}) {
-        target->ValueText().append(first).append(second);
-        target->NoteOwnMemory();
-    };
     // A tag the tokenizer cut on its own has its name at hand.
     auto tagName = [&tokenizer](std::string_view text) { return tokenizer.UsualTag() ? tokenizer.TagName() : TagName(text); };
 
@@ -352,14 +349,26 @@ bool TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer, std::strin
         switch (token) {
         case xtText:
         case xtCData: {
-            // A CDATA section's bytes stand as they are, undecoded.
-            std::string decoded = token == xtText ? DecodeText(text) : std::string(text.substr(9, text.size() - 12));
-            if (current == lineBroken)
-                append(current, decoded);
-            else if (HasText(current->Value()))
-                append(current, "\r\n", decoded);
+            // The text is decoded straight into the value, after a line break when it
+            // continues one; a CDATA section's bytes stand as they are, undecoded.
+            const std::string_view raw = token == xtText ? text : text.substr(9, text.size() - 12);
+            const bool replaces = current != lineBroken && !HasText(current->Value());
+            const std::string_view before = current == lineBroken || replaces ? "" : "\r\n";
+            if (replaces && current->FValue)
+                current->FValue->size = 0;
+            char* const out = current->ValueRoom(before.size() + raw.size());
+            std::memcpy(out, before.data(), before.size());
+            size_t length = raw.size();
+            if (token == xtText)
+                length = DecodeTo(raw, out + before.size());
             else
-                current->SetValue(std::move(decoded));
+                std::memcpy(out + before.size(), raw.data(), length);
+            current->ValueAppended(before.size() + length);
+            if (replaces) {
+                if (current->Value().empty())
+                    current->ReleaseValue();
+                current->Changed();
+            }
             lineBroken = nullptr;
             break;
         }
@@ -392,7 +401,7 @@ bool TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer, std::strin
             break;
         case xtEmptyTag:
             if (text == "<br/>") {
-                append(current, "\r\n");
+                current->AppendValue("\r\n");
                 lineBroken = current;
             } else {
                 lineBroken = nullptr;

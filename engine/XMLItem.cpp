@@ -1,5 +1,7 @@
 #include "XMLItem.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <stdexcept>
@@ -10,7 +12,6 @@
 #include "CodePage.h"
 
 
-const std::string TXMLItem::EmptyValue;
 const size_t TXMLItem::LocalCapacity = std::string().capacity();
 
 TXMLItem::TXMLItem(TECXMLParser* document, TXMLArena* memory) : FParams(memory, TXMLParams::TInTree{}), FDocument(document)
@@ -45,11 +46,8 @@ bool TXMLItem::DropTree()
     TXMLArena* const memory = Memory();
     if (FParent || !memory->Droppable(FOwnsMemory))
         return false;
-    // This item's own blocks go with the rest; a value's text may own memory.
-    if (FValue) {
-        FValue->~basic_string();
-        FValue = nullptr;
-    }
+    // This item's own blocks go with the rest.
+    FValue = nullptr;
     FParams.Forget();
     FChildren = nullptr;
     FCount = 0;
@@ -105,27 +103,49 @@ void TXMLItem::SetName(std::string name)
 
 void TXMLItem::SetValue(std::string value)
 {
-    if (value.empty())
+    // A value that fits where the old one lies is written over it.
+    if (FValue && (value.empty() || value.size() > FValue->capacity))
         ReleaseValue();
-    else
-        ValueText() = std::move(value);
-    NoteOwnMemory();
+    if (!value.empty()) {
+        if (FValue)
+            FValue->size = 0;
+        std::memcpy(ValueRoom(value.size()), value.data(), value.size());
+        ValueAppended(value.size());
+    }
     Changed();
 }
 
-std::string& TXMLItem::ValueText()
+char* TXMLItem::ValueRoom(size_t extra)
 {
-    if (!FValue)
-        FValue = new (Memory()->Allocate(sizeof(std::string), alignof(std::string))) std::string;
-    return *FValue;
+    const size_t size = FValue ? FValue->size : 0;
+    if (extra > SIZE_MAX / 2 - sizeof(TValueBlock) - size)
+        throw std::length_error("Value too long");
+    if (!FValue || size + extra > FValue->capacity) {
+        // A value set once gets just its size; one that grows, twice its size each time.
+        const size_t capacity = FValue ? std::max(size + extra, 2 * FValue->capacity) : extra;
+        auto* block = static_cast<TValueBlock*>(Memory()->Allocate(sizeof(TValueBlock) + capacity + 1, alignof(TValueBlock)));
+        block->size = size;
+        block->capacity = capacity;
+        if (FValue)
+            std::memcpy(block->Text(), FValue->Text(), size);
+        block->Text()[size] = '\0';
+        ReleaseValue();
+        FValue = block;
+    }
+    return FValue->Text() + size;
+}
+
+void TXMLItem::AppendValue(std::string_view text)
+{
+    std::memcpy(ValueRoom(text.size()), text.data(), text.size());
+    ValueAppended(text.size());
 }
 
 void TXMLItem::ReleaseValue()
 {
     if (!FValue)
         return;
-    FValue->~basic_string();
-    Memory()->Deallocate(FValue, sizeof(std::string), alignof(std::string));
+    Memory()->Deallocate(FValue, sizeof(TValueBlock) + FValue->capacity + 1, alignof(TValueBlock));
     FValue = nullptr;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "XMLParams.h"
+#include "XMLText.h"
 
 class TECXMLParser;
 
@@ -33,7 +34,8 @@ public:
     const std::string& Name() const { return FName; }
     // Stores the name, then Changed.
     void SetName(std::string name);
-    const std::string& Value() const { return FValue ? *FValue : EmptyValue; }
+    // The value as it lies in the document's memory, valid until it changes.
+    TXMLText Value() const { return FValue ? TXMLText(FValue->Text(), FValue->size) : TXMLText(); }
     // Stores the value, then Changed.
     void SetValue(std::string value);
     TXMLParams& Params() { return FParams; }
@@ -123,19 +125,35 @@ private:
     }
     // Appends a child to a full children list, growing it; destroys the child when that fails.
     void AppendGrowing(TXMLItem* child);
-    // The value for changing it in place, made when there is none.
-    std::string& ValueText();
+    // A value's text in the document's memory: its size and room, then its bytes and a
+    // NUL byte. It goes with the memory's chunks when the whole tree is dropped.
+    struct TValueBlock {
+        size_t size;
+        size_t capacity;
+        char* Text() { return reinterpret_cast<char*>(this + 1); }
+    };
+    // Room for `extra` more bytes after the value, made or grown as needed: the caller
+    // writes them there and then counts them with ValueAppended.
+    char* ValueRoom(size_t extra);
+    void ValueAppended(size_t bytes)
+    {
+        FValue->size += bytes;
+        FValue->Text()[FValue->size] = '\0';
+    }
+    // Appends to the value in place: a long text read in many pieces (a line break written
+    // as "<br/>" between each two) is then not copied whole for every piece.
+    void AppendValue(std::string_view text);
     void ReleaseValue();
     static void DestroySubtrees(std::vector<TXMLItem*> items);
     // A root whose memory holds its tree and nothing else drops the tree with that
     // memory's chunks, without visiting an item; false, having done nothing, otherwise.
     bool DropTree();
     // Tells the memory when this item starts to own memory of its own, which must be
-    // given back item by item. Called after every change of the name, the value or the
-    // layout record; an owner stays one for its life.
+    // given back item by item: a name too long to sit inside its string, or a layout
+    // record. Called after every change of either; an owner stays one for its life.
     void NoteOwnMemory()
     {
-        if (!FOwnsMemory && (FName.capacity() > LocalCapacity || (FValue && FValue->capacity() > LocalCapacity) || FLayoutRecord))
+        if (!FOwnsMemory && (FName.capacity() > LocalCapacity || FLayoutRecord))
             MarkOwner();
     }
     void MarkOwner();
@@ -148,7 +166,6 @@ private:
     void ReleaseChildren();
     size_t Capacity() const { return FCapacityBits == 0 ? 0 : size_t{1} << FCapacityBits; }
 
-    static const std::string EmptyValue;
     // A string's room without memory of its own.
     static const size_t LocalCapacity;
 
@@ -165,9 +182,8 @@ private:
     bool FNotify = true;
     bool FCrLfInAsString = true;
     bool FOwnsMemory = false;
-    // Most items have no text of their own: the value is kept in the document's memory
-    // only when there is one.
-    std::string* FValue = nullptr;
+    // Most items have no text of their own: the value is kept only when there is one.
+    TValueBlock* FValue = nullptr;
     TXMLParams FParams;
     TXMLItem* FParent = nullptr;
     TECXMLParser* FDocument = nullptr;

@@ -56,6 +56,17 @@ TEST(DocumentLoad, TextRunsOfOneElementJoinWithLineBreaks)
     // "<br/>" is the written form of a line break, not an item.
     EXPECT_EQ(Loaded("<a>x<br/>y</a>"), "a = x\\0d\\0ay\n");
     EXPECT_EQ(Loaded("<a>x<br/><br/>y</a>"), "a = x\\0d\\0a\\0d\\0ay\n");
+    // A value of line breaks alone gives way to the next run.
+    EXPECT_EQ(Loaded("<a>&#13;&#10;<b/>y</a>"), "a = y\n  b\n");
+    // A long text of many pieces, one a line, keeps every one, in order.
+    std::string text = "<a>";
+    std::string value;
+    for (int i = 0; i < 3000; ++i) {
+        text += "piece " + std::to_string(i) + "<br/>\r\n";
+        value += "piece " + std::to_string(i) + "\\0d\\0a";
+    }
+    // (Written back, it is one line too long for the chunked reading.)
+    EXPECT_EQ(Loaded(text + "end</a>", false), "a = " + value + "end\n");
     // Each run is decoded once, on its own; "&apos;" and character references are
     // decoded too (they once stayed as written in text).
     EXPECT_EQ(Loaded("<a>&amp;lt;<b/>&amp;gt; &#13;&apos;</a>"), "a = &lt;\\0d\\0a&gt; \\0d'\n  b\n");

@@ -165,6 +165,9 @@ TEST(XMLArena, ClearingADocumentGivesBackTheMemoryOfEveryItem)
             text += element + "\r\n";
         return text + "</r>";
     };
+    std::string longLines = std::string(1000, 'v');
+    for (int i = 0; i < 5; ++i)
+        longLines += "\r\n" + std::string(1000, 'v');
     std::string wide = "<w";
     for (int i = 0; i < 300; ++i)
         wide += " a" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
@@ -180,6 +183,7 @@ TEST(XMLArena, ClearingADocumentGivesBackTheMemoryOfEveryItem)
         {"long names", many("<an_element_with_a_long_name/>"), {}, 0},
         {"long values", many("<i>a value longer than a short string</i>"), {}, 0},
         {"values that grow at a child", many("<i>short<b/>and then a long tail of text</i>"), {}, 0},
+        {"values too long for the memory's small blocks", many("<i>" + longLines + "</i>"), {}, 0},
         {"a long name of the document element", "<a_document_element_with_a_long_name><i/><i/></a_document_element_with_a_long_name>",
          {}, 0},
         {"a long value set afterwards", many("<i/>"),

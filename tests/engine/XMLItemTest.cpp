@@ -1,3 +1,4 @@
+#include <cstring>
 #include <memory>
 #include <random>
 #include <string>
@@ -31,6 +32,31 @@ TEST(XMLItem, ClearEmptiesItemSilentlyAndKeepsItsPlace)
     EXPECT_EQ(log.events, Events{});
     b->SetName("b2");
     EXPECT_EQ(log.events, Events{"Changed b2"});
+}
+
+TEST(XMLItem, ValueTakesEachTextSetAndReadsAsAString)
+{
+    TECXMLParser document;
+    TXMLItem* item = document.Root()->New();
+    item->SetName("v");
+    EventLog log(document);
+    // Longer and shorter than before, empty, and too long for the document's small blocks.
+    const std::string texts[] = {"a value longer than a short string", "short", "", std::string(5000, 'x'),
+                                 "a value longer than the one before it was", "", "x"};
+    for (const std::string& text : texts) {
+        item->SetValue(text);
+        EXPECT_EQ(item->Value(), text);
+        EXPECT_EQ(std::strlen(item->Value().c_str()), text.size());
+    }
+    EXPECT_EQ(log.events, Events(std::size(texts), "Changed v"));
+
+    // What a caller does with a string.
+    const std::string copy = item->Value();
+    EXPECT_EQ(copy + item->Value() + "y", "xxy");
+    EXPECT_EQ("<" + item->Value().substr(0, 1) + '>', "<x>");
+    EXPECT_EQ(std::string(item->Value()) + std::string(document.Root()->Value()), "x");
+    EXPECT_TRUE(document.Root()->Value().empty());
+    EXPECT_EQ(*document.Root()->Value().c_str(), '\0');
 }
 
 TEST(XMLItem, NewReportsParentBeforeTheChildIsNamed)
