@@ -55,6 +55,8 @@ TEST(XMLItem, ValueTakesEachTextSetAndReadsAsAString)
     EXPECT_EQ(copy + item->Value() + "y", "xxy");
     EXPECT_EQ("<" + item->Value().substr(0, 1) + '>', "<x>");
     EXPECT_EQ(std::string(item->Value()) + std::string(document.Root()->Value()), "x");
+    const std::string shown = document.Root()->Value().empty() ? "(none)" : document.Root()->Value();
+    EXPECT_EQ(shown, "(none)");
     EXPECT_TRUE(document.Root()->Value().empty());
     EXPECT_EQ(*document.Root()->Value().c_str(), '\0');
 }
