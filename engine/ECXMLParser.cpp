@@ -355,7 +355,7 @@ bool TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer, std::strin
             const bool replaces = current != lineBroken && !HasText(current->Value());
             const std::string_view before = current == lineBroken || replaces ? "" : "\r\n";
             if (replaces && current->FValue)
-                current->FValue->size = 0;
+                current->FValue->SetSize(0);
             char* const out = current->ValueRoom(before.size() + raw.size());
             std::memcpy(out, before.data(), before.size());
             size_t length = raw.size();

@@ -108,7 +108,7 @@ void TXMLItem::SetValue(std::string value)
         ReleaseValue();
     if (!value.empty()) {
         if (FValue)
-            FValue->size = 0;
+            FValue->SetSize(0);
         std::memcpy(ValueRoom(value.size()), value.data(), value.size());
         ValueAppended(value.size());
     }
@@ -117,22 +117,20 @@ void TXMLItem::SetValue(std::string value)
 
 char* TXMLItem::ValueRoom(size_t extra)
 {
-    const size_t size = FValue ? FValue->size : 0;
+    const size_t size = FValue ? FValue->text.size() : 0;
     if (extra > SIZE_MAX / 2 - sizeof(TValueBlock) - size)
         throw std::length_error("Value too long");
     if (!FValue || size + extra > FValue->capacity) {
         // A value set once gets just its size; one that grows, twice its size each time.
         const size_t capacity = FValue ? std::max(size + extra, 2 * FValue->capacity) : extra;
-        auto* block = static_cast<TValueBlock*>(Memory()->Allocate(sizeof(TValueBlock) + capacity + 1, alignof(TValueBlock)));
-        block->size = size;
-        block->capacity = capacity;
+        auto* block = new (Memory()->Allocate(sizeof(TValueBlock) + capacity + 1, alignof(TValueBlock))) TValueBlock{{}, capacity};
         if (FValue)
-            std::memcpy(block->Text(), FValue->Text(), size);
-        block->Text()[size] = '\0';
+            std::memcpy(block->Bytes(), FValue->Bytes(), size);
+        block->SetSize(size);
         ReleaseValue();
         FValue = block;
     }
-    return FValue->Text() + size;
+    return FValue->Bytes() + size;
 }
 
 void TXMLItem::AppendValue(std::string_view text)

@@ -35,7 +35,7 @@ public:
     // Stores the name, then Changed.
     void SetName(std::string name);
     // The value as it lies in the document's memory, valid until it changes.
-    TXMLText Value() const { return FValue ? TXMLText(FValue->Text(), FValue->size) : TXMLText(); }
+    const TXMLText& Value() const { return FValue ? FValue->text : EmptyText; }
     // Stores the value, then Changed.
     void SetValue(std::string value);
     TXMLParams& Params() { return FParams; }
@@ -125,21 +125,23 @@ private:
     }
     // Appends a child to a full children list, growing it; destroys the child when that fails.
     void AppendGrowing(TXMLItem* child);
-    // A value's text in the document's memory: its size and room, then its bytes and a
-    // NUL byte. It goes with the memory's chunks when the whole tree is dropped.
+    // A value's text in the document's memory: the view Value hands out and the room,
+    // then the bytes and a NUL byte. It goes with the memory's chunks when the whole tree
+    // is dropped.
     struct TValueBlock {
-        size_t size;
+        TXMLText text;
         size_t capacity;
-        char* Text() { return reinterpret_cast<char*>(this + 1); }
+        char* Bytes() { return reinterpret_cast<char*>(this + 1); }
+        void SetSize(size_t size)
+        {
+            text = TXMLText(Bytes(), size);
+            Bytes()[size] = '\0';
+        }
     };
     // Room for `extra` more bytes after the value, made or grown as needed: the caller
     // writes them there and then counts them with ValueAppended.
     char* ValueRoom(size_t extra);
-    void ValueAppended(size_t bytes)
-    {
-        FValue->size += bytes;
-        FValue->Text()[FValue->size] = '\0';
-    }
+    void ValueAppended(size_t bytes) { FValue->SetSize(FValue->text.size() + bytes); }
     // Appends to the value in place: a long text read in many pieces (a line break written
     // as "<br/>" between each two) is then not copied whole for every piece.
     void AppendValue(std::string_view text);
@@ -166,6 +168,7 @@ private:
     void ReleaseChildren();
     size_t Capacity() const { return FCapacityBits == 0 ? 0 : size_t{1} << FCapacityBits; }
 
+    static constexpr TXMLText EmptyText{};
     // A string's room without memory of its own.
     static const size_t LocalCapacity;
 

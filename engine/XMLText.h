@@ -10,11 +10,11 @@
 // a string's does, and it turns into a string wherever one is wanted.
 class TXMLText : public std::string_view {
 public:
-    TXMLText() : std::string_view("", 0) {}
+    constexpr TXMLText() : std::string_view("", 0) {}
     // `data` must have a NUL byte at `data[size]`.
-    TXMLText(const char* data, size_t size) : std::string_view(data, size) {}
+    constexpr TXMLText(const char* data, size_t size) : std::string_view(data, size) {}
     // A text that ends with a NUL byte, such as a literal a caller sets against a value.
-    TXMLText(const char* text) : std::string_view(text) {}
+    constexpr TXMLText(const char* text) : std::string_view(text) {}
 
     const char* c_str() const { return data(); }
     operator std::string() const { return std::string(data(), size()); }

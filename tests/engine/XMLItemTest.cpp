@@ -51,6 +51,8 @@ TEST(XMLItem, ValueTakesEachTextSetAndReadsAsAString)
     EXPECT_EQ(log.events, Events(std::size(texts), "Changed v"));
 
     // What a caller does with a string.
+    auto& held = item->Value();
+    EXPECT_EQ(held, "x");
     const std::string copy = item->Value();
     EXPECT_EQ(copy + item->Value() + "y", "xxy");
     EXPECT_EQ("<" + item->Value().substr(0, 1) + '>', "<x>");
