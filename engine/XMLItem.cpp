@@ -121,7 +121,7 @@ char* TXMLItem::ValueRoom(size_t extra)
     if (extra > SIZE_MAX / 2 - sizeof(TValueBlock) - size)
         throw std::length_error("Value too long");
     if (!FValue || size + extra > FValue->capacity) {
-        // A value set once gets just its size; one that grows, twice its size each time.
+        // A value set once gets just its size; one that grows, twice its room each time.
         const size_t capacity = FValue ? std::max(size + extra, 2 * FValue->capacity) : extra;
         auto* block = new (Memory()->Allocate(sizeof(TValueBlock) + capacity + 1, alignof(TValueBlock))) TValueBlock{{}, capacity};
         if (FValue)
