@@ -353,17 +353,19 @@ bool TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer, std::strin
             // continues one; a CDATA section's bytes stand as they are, undecoded.
             const std::string_view raw = token == xtText ? text : text.substr(9, text.size() - 12);
             const bool replaces = current != lineBroken && !HasText(current->Value());
-            const std::string_view before = current == lineBroken || replaces ? "" : "\r\n";
-            if (replaces && current->FValue)
-                current->FValue->SetSize(0);
-            char* const out = current->ValueRoom(before.size() + raw.size());
-            std::memcpy(out, before.data(), before.size());
+            if (replaces) {
+                if (current->FValue)
+                    current->FValue->SetSize(0);
+            } else if (current != lineBroken) {
+                current->AppendValue("\r\n");
+            }
+            char* const out = current->ValueRoom(raw.size());
             size_t length = raw.size();
             if (token == xtText)
-                length = DecodeTo(raw, out + before.size());
+                length = DecodeTo(raw, out);
             else
-                std::memcpy(out + before.size(), raw.data(), length);
-            current->ValueAppended(before.size() + length);
+                std::memcpy(out, raw.data(), length);
+            current->ValueAppended(length);
             if (replaces) {
                 if (current->Value().empty())
                     current->ReleaseValue();

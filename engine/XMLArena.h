@@ -24,7 +24,7 @@
 //
 // The arena also knows whether a whole tree can be dropped with its chunks instead of
 // item by item: it counts the root items using it, the items that own memory of their
-// own (a long name or value, a layout record), and notes blocks that may lie outside
+// own (a long name, a layout record), and notes blocks that may lie outside
 // any tree (parameter lists made apart from an item, blocks taken through the standard
 // memory resource interface).
 //

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <utility>
 
 // An item's value as it lies in the document's memory: read like a string view, valid
 // until the value changes or the item goes. It ends with a NUL byte, so c_str() works as
@@ -26,12 +25,9 @@ public:
 };
 
 inline std::string operator+(const TXMLText& left, const TXMLText& right) { return std::string(left).append(right); }
-inline std::string operator+(const TXMLText& left, std::string_view right) { return std::string(left).append(right); }
 inline std::string operator+(const TXMLText& left, const char* right) { return std::string(left).append(right); }
 inline std::string operator+(const TXMLText& left, const std::string& right) { return std::string(left).append(right); }
 inline std::string operator+(const TXMLText& left, char right) { return std::string(left) + right; }
-inline std::string operator+(std::string_view left, const TXMLText& right) { return std::string(left).append(right); }
 inline std::string operator+(const char* left, const TXMLText& right) { return std::string(left).append(right); }
 inline std::string operator+(const std::string& left, const TXMLText& right) { return std::string(left).append(right); }
-inline std::string operator+(std::string&& left, const TXMLText& right) { return std::move(left.append(right)); }
 inline std::string operator+(char left, const TXMLText& right) { return left + std::string(right); }

@@ -48,8 +48,10 @@ void TXMLTreeModel::Rebuild(TXMLItem* root, bool refittable)
         for (size_t i = 0; i < FNodes.size(); ++i) {
             // The nodes meet the items breadth first, which the memory does not hold in
             // that order: the item a few nodes on is asked for while this one is read.
+#if defined(__GNUC__)
             if (i + ReadAhead < FNodes.size())
                 __builtin_prefetch(FNodes[i + ReadAhead].item);
+#endif
             const auto node = static_cast<std::int32_t>(i);
             const std::int32_t depth = FNodes[i].depth;
             // Noted while the item is at hand: a second walk would meet every item again.
