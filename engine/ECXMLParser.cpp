@@ -174,30 +174,35 @@ private:
     struct TEdited {};
 
     // One load with its events; `widened` tells whether a fallback took over.
-    static void Read(TXMLItem& item, std::istream& stream, TPass pass, bool& widened);
+    static void Read(TXMLItem& item, std::istream& stream, TPass pass, bool& widened, TXMLTextMemory* memory);
     // Reads the stream into the item; whether the text closed the element read into. The
     // encoding read from and a style sheet reference go where the pointers say.
     static bool ReadStream(TXMLItem& item, std::istream& stream, bool whole, TXMLTokenizer::TWidening widening,
-                           std::string* encoding, std::string* styleSheet);
+                           TXMLTextMemory* memory, std::string* encoding, std::string* styleSheet);
     static bool ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer, std::string* styleSheet);
 };
 
 void TXMLLoader::Load(TXMLItem& item, std::istream& stream, TPass pass)
 {
+    // A second reading of the stream takes the memory the first one read into; a
+    // document that keeps that memory hands it on to its next load.
+    TXMLTextMemory readings;
+    TECXMLParser* document = item.FDocument;
+    TXMLTextMemory* const memory = document && document->FReadMemory ? document->FReadMemory.get() : &readings;
     bool widened = false;
     try {
-        Read(item, stream, pass, widened);
+        Read(item, stream, pass, widened, memory);
     } catch (const EParserError&) {
         // Any other parser error of the chunked pass makes the whole stream be read again.
         if (pass != ChunkedThenWhole || widened)
             throw;
         stream.clear();
         stream.seekg(0);
-        Read(item, stream, Whole, widened);
+        Read(item, stream, Whole, widened, memory);
     }
 }
 
-void TXMLLoader::Read(TXMLItem& item, std::istream& stream, TPass pass, bool& widened)
+void TXMLLoader::Read(TXMLItem& item, std::istream& stream, TPass pass, bool& widened, TXMLTextMemory* memory)
 {
     TECXMLParser* document = item.FDocument;
     if (document && !document->Allowed(document->BeforeLoad))
@@ -235,14 +240,14 @@ void TXMLLoader::Read(TXMLItem& item, std::istream& stream, TPass pass, bool& wi
         };
     bool complete;
     try {
-        complete = ReadStream(item, stream, pass == Whole, std::move(widening), encoding, styleSheet);
+        complete = ReadStream(item, stream, pass == Whole, std::move(widening), memory, encoding, styleSheet);
     } catch (const TRefused&) {
         return;
     } catch (const TEdited&) {
         // The items read so far may be gone: the whole stream is read again.
         stream.clear();
         stream.seekg(0);
-        complete = ReadStream(item, stream, true, {}, encoding, styleSheet);
+        complete = ReadStream(item, stream, true, {}, memory, encoding, styleSheet);
     }
     if (document) {
         document->FLoadedComplete = complete && &item == document->Root();
@@ -291,13 +296,14 @@ bool TXMLLoader::LoadWhole(TECXMLParser& document, std::string text)
 }
 
 bool TXMLLoader::ReadStream(TXMLItem& item, std::istream& stream, bool whole, TXMLTokenizer::TWidening widening,
-                            std::string* encoding, std::string* styleSheet)
+                            TXMLTextMemory* memory, std::string* encoding, std::string* styleSheet)
 {
     // A text that cannot be converted into the code page leaves nothing of the old tree,
     // as any failed load.
     std::unique_ptr<TXMLTokenizer> tokenizer;
     try {
-        tokenizer = whole ? std::make_unique<TXMLLargeTokenizer>(stream) : std::make_unique<TXMLTokenizer>(stream, std::move(widening));
+        tokenizer = whole ? std::make_unique<TXMLLargeTokenizer>(stream, memory)
+                          : std::make_unique<TXMLTokenizer>(stream, std::move(widening), memory);
     } catch (const EParserError&) {
         item.Clear();
         item.SetName(std::string());
@@ -762,6 +768,18 @@ std::string DecodeParamValue(std::string_view text) { return Decode(text); }
 TECXMLParser::TECXMLParser() : FMemory(std::make_unique<TXMLArena>()), FRoot(std::make_unique<TXMLItem>(this, FMemory.get())) {}
 
 TECXMLParser::~TECXMLParser() = default;
+
+TECXMLParser::TKeepReadMemory::TKeepReadMemory(TECXMLParser& document) : FDocument(document)
+{
+    if (FDocument.FReadMemoryKeepers++ == 0)
+        FDocument.FReadMemory = std::make_unique<TXMLTextMemory>();
+}
+
+TECXMLParser::TKeepReadMemory::~TKeepReadMemory()
+{
+    if (--FDocument.FReadMemoryKeepers == 0)
+        FDocument.FReadMemory.reset();
+}
 
 bool TECXMLParser::Allowed(const TXMLLoadSaveEvent& before)
 {

@@ -12,6 +12,7 @@
 #include "XMLItem.h"
 
 class TECXMLParser;
+struct TXMLTextMemory;
 
 using TNotifyEvent = std::function<void(TECXMLParser* Sender)>;
 using TXMLItemChanged = std::function<void(TECXMLParser* Sender, TXMLItem* XMLItem)>;
@@ -80,6 +81,21 @@ public:
     bool CrLfInAsString() const { return FRoot->CrLfInAsString(); }
     void SetCrLfInAsString(bool value) { FRoot->SetCrLfInAsString(value); }
 
+    // While one lives, the memory a load read its text into is kept for the document's
+    // next load, whose text then lands in pages already mapped: a file read twice in a
+    // row spares the system clearing fresh pages for the second reading. The memory goes
+    // when the last one does.
+    class TKeepReadMemory {
+    public:
+        explicit TKeepReadMemory(TECXMLParser& document);
+        ~TKeepReadMemory();
+        TKeepReadMemory(const TKeepReadMemory&) = delete;
+        TKeepReadMemory& operator=(const TKeepReadMemory&) = delete;
+
+    private:
+        TECXMLParser& FDocument;
+    };
+
     TXMLItemChanged XMLItemChanged;
     TNotifyEvent OnLoaded;
     TNotifyEvent OnCleared;
@@ -110,6 +126,8 @@ private:
     // Counts the items' reported changes, also while nobody is notified, so that a load
     // can tell whether an event handler changed the tree it is building.
     uint64_t FEdits = 0;
+    std::unique_ptr<TXMLTextMemory> FReadMemory;
+    int FReadMemoryKeepers = 0;
 };
 
 // The element name of a tag's text: after the "<", up to the first blank, else up to

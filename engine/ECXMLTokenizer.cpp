@@ -8,6 +8,7 @@
 #include <cstring>
 #include <optional>
 #include <istream>
+#include <utility>
 
 #include "ByteSearch.h"
 #include "CodePage.h"
@@ -87,14 +88,21 @@ size_t RemainingSize(std::istream& stream)
     return end > here ? static_cast<size_t>(end - here) : 0;
 }
 
-// The rest of a stream, with one spare byte after it; `size` is set to its length.
-std::unique_ptr<char[]> ReadAll(std::istream& stream, size_t& size)
+// The rest of a stream, with one spare byte after it, in the memory `memory` holds when
+// that is large enough; `size` is set to its length and `room` to the bytes of the memory.
+std::unique_ptr<char[]> ReadAll(std::istream& stream, size_t& size, TXMLTextMemory* memory, size_t& room)
 {
     constexpr size_t Step = 64 * 1024;
     size_t capacity = RemainingSize(stream);
     if (capacity == 0)
         capacity = Step;
-    std::unique_ptr<char[]> data(new char[capacity + 1]);
+    std::unique_ptr<char[]> data;
+    if (memory && memory->capacity > capacity) {
+        data = std::move(memory->text);
+        capacity = std::exchange(memory->capacity, 0) - 1;
+    } else {
+        data.reset(new char[capacity + 1]);
+    }
     size = 0;
     for (;;) {
         stream.read(data.get() + size, static_cast<std::streamsize>(capacity - size));
@@ -102,6 +110,7 @@ std::unique_ptr<char[]> ReadAll(std::istream& stream, size_t& size)
         if (size < capacity || stream.peek() == std::char_traits<char>::eof()) {
             // The spare byte is read as the first chunk's saved byte when the stream is empty.
             data[size] = 0;
+            room = capacity + 1;
             return data;
         }
         // The stream holds more than it said, or could not say: twice the room.
@@ -193,13 +202,16 @@ std::optional<TTextEncoding> AnnouncedEncoding(std::string_view text, size_t& ma
 
 } // namespace
 
-TXMLTokenizer::TXMLTokenizer(std::istream& stream, TWidening widening) : TXMLTokenizer(stream, ChunkSize, std::move(widening)) {}
+TXMLTokenizer::TXMLTokenizer(std::istream& stream, TWidening widening, TXMLTextMemory* memory)
+    : TXMLTokenizer(stream, ChunkSize, std::move(widening), memory)
+{
+}
 
-TXMLTokenizer::TXMLTokenizer(std::istream& stream, size_t capacity, TWidening widening)
-    : FCapacity(capacity), FWidening(std::move(widening))
+TXMLTokenizer::TXMLTokenizer(std::istream& stream, size_t capacity, TWidening widening, TXMLTextMemory* memory)
+    : FMemory(memory), FCapacity(capacity), FWidening(std::move(widening))
 {
     size_t size = 0;
-    FReadText = ReadAll(stream, size);
+    FReadText = ReadAll(stream, size, memory, FReadCapacity);
     FData = FReadText.get();
     Start(size);
 }
@@ -222,7 +234,13 @@ void TXMLTokenizer::Start(size_t size)
     NextToken();
 }
 
-TXMLTokenizer::~TXMLTokenizer() = default;
+TXMLTokenizer::~TXMLTokenizer()
+{
+    if (FMemory && FReadText && FReadCapacity > FMemory->capacity) {
+        FMemory->text = std::move(FReadText);
+        FMemory->capacity = FReadCapacity;
+    }
+}
 
 void TXMLTokenizer::ConvertToCodePage(size_t& size)
 {
@@ -248,7 +266,7 @@ void TXMLTokenizer::ConvertToCodePage(size_t& size)
     FData[size] = 0;
 }
 
-TXMLLargeTokenizer::TXMLLargeTokenizer(std::istream& stream) : TXMLTokenizer(stream, 0, {}) {}
+TXMLLargeTokenizer::TXMLLargeTokenizer(std::istream& stream, TXMLTextMemory* memory) : TXMLTokenizer(stream, 0, {}, memory) {}
 
 bool TXMLTokenizer::Widened()
 {

@@ -28,6 +28,15 @@ struct TXMLParamEntry {
     bool ampersand;
 };
 
+// The memory a text was read into, handed from one tokenizer to the next: a text read
+// again then lands in pages already mapped, where fresh memory has the system clear each
+// of its pages first.
+struct TXMLTextMemory {
+    std::unique_ptr<char[]> text;
+    // Bytes, the spare byte after the text included; 0 when none is held.
+    size_t capacity = 0;
+};
+
 // Cuts XML text into tags, text runs, comments and declarations without checking them.
 // Takes the stream in 4096-byte chunks; a chunk ends after its last line feed, so 4096
 // bytes without one fail with "Line too long on line %d". Chunk boundaries never show in
@@ -47,8 +56,9 @@ public:
     using TWidening = std::function<bool()>;
 
     // Reads the stream from its position to its end, and the first token; the stream is
-    // not owned.
-    explicit TXMLTokenizer(std::istream& stream, TWidening widening = {});
+    // not owned. With `memory`, the text goes into the memory it holds when that is large
+    // enough, and the memory read into goes back to it with the tokenizer.
+    explicit TXMLTokenizer(std::istream& stream, TWidening widening = {}, TXMLTextMemory* memory = nullptr);
     // The same for a text it takes over, which it reads in place rather than copying it.
     explicit TXMLTokenizer(std::string text, TWidening widening = {});
     virtual ~TXMLTokenizer();
@@ -84,7 +94,7 @@ public:
 
 protected:
     // `capacity` 0: the whole stream is one chunk.
-    TXMLTokenizer(std::istream& stream, size_t capacity, TWidening widening);
+    TXMLTokenizer(std::istream& stream, size_t capacity, TWidening widening, TXMLTextMemory* memory);
 
 private:
     // Converts the text of `size` bytes at FData and begins at its first token.
@@ -129,6 +139,8 @@ private:
     // The text's bytes and one spare byte for the terminator of the last chunk, read from
     // a stream or taken over.
     std::unique_ptr<char[]> FReadText;
+    size_t FReadCapacity = 0;
+    TXMLTextMemory* FMemory = nullptr;
     std::string FGivenText;
     char* FData;
     char* FDataEnd;
@@ -160,5 +172,5 @@ private:
 // data can come, so it never fails with "Line too long" (a document on one line reads).
 class TXMLLargeTokenizer : public TXMLTokenizer {
 public:
-    explicit TXMLLargeTokenizer(std::istream& stream);
+    explicit TXMLLargeTokenizer(std::istream& stream, TXMLTextMemory* memory = nullptr);
 };

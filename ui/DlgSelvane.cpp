@@ -525,9 +525,11 @@ void TfrmXMLDialog::LoadDocument()
             const std::filesystem::path file = FSource.toStdU16String();
             {
                 // The file is read twice, the second time through the ghost: the first
-                // tree is gone before anything is painted.
+                // tree is gone before anything is painted, and the second reading goes
+                // into the memory of the first.
                 FDeferTree = true;
                 const auto shown = qScopeGuard([this] { FDeferTree = false; });
+                const TECXMLParser::TKeepReadMemory readAgain(XML);
                 XML.LoadFromFile(file);
                 VisSelectItem(XML.Root());
                 XMLGhost.LoadFromFile(file);

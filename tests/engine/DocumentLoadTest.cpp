@@ -569,3 +569,42 @@ TEST(DocumentLoad, FilesReadWholeWhateverTheirLength)
     EXPECT_EQ(reason, "File too large");
 #endif
 }
+
+// A document that keeps its read memory reads each file into the memory of the one
+// before when that is large enough: every tree is the one a document of its own reads,
+// whether the file grew or shrank, was converted or took the whole-stream pass.
+TEST(DocumentLoad, FilesReadIntoKeptMemoryGiveTheTreesOfTheirOwn)
+{
+    auto lines = [](int count, std::string_view text) {
+        std::string out = "<root>\n";
+        for (int i = 0; i < count; ++i)
+            out += "  <item k=\"" + std::to_string(i) + "\">" + std::string(text) + std::to_string(i) + "</item>\n";
+        return out + "</root>\n";
+    };
+    std::string oneLine = "<a>";
+    for (int i = 0; i < 400; ++i)
+        oneLine += "<b k=\"" + std::to_string(i) + "\">t</b>";
+    oneLine += "</a>";
+    const std::string files[] = {
+        lines(5000, "first"),
+        lines(3, "short"),
+        "<x/>",
+        lines(9000, "longer"),
+        "\xEF\xBB\xBF" + lines(20, "caf\xC3\xA9 "),
+        oneLine,
+        "<unclosed><b>",
+        lines(1, "last"),
+    };
+    TempFolder folder;
+    TECXMLParser kept;
+    const TECXMLParser::TKeepReadMemory keep(kept);
+    for (const std::string& text : files) {
+        WriteBytes(folder / "f.xml", text);
+        TECXMLParser own;
+        own.LoadFromFile(folder / "f.xml");
+        kept.LoadFromFile(folder / "f.xml");
+        EXPECT_EQ(Dump(*kept.Root()), Dump(*own.Root())) << text.substr(0, 60);
+        EXPECT_EQ(kept.LoadedEncoding(), own.LoadedEncoding());
+        EXPECT_EQ(kept.LoadedComplete(), own.LoadedComplete());
+    }
+}
