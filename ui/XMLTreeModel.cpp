@@ -42,6 +42,7 @@ void TXMLTreeModel::Rebuild(TXMLItem* root, bool refittable)
     beginResetModel();
     FNodes.clear();
     FLongest.clear();
+    FParentsEnd = 0;
     FRefittable = refittable;
     if (root) {
         FNodes.push_back({root, -1, 0, 0, 0, 0});
@@ -61,12 +62,14 @@ void TXMLTreeModel::Rebuild(TXMLItem* root, bool refittable)
             FNodes[i].firstChild = static_cast<std::int32_t>(FNodes.size());
             if (depth == MaxNodeDepth) {
                 AddDescendants(node);
-                continue;
+            } else {
+                TXMLItem* item = FNodes[i].item;
+                FNodes[i].count = item->Count();
+                for (int child = 0; child < item->Count(); ++child)
+                    FNodes.push_back({item->Items(child), node, 0, 0, depth + 1, 0});
             }
-            TXMLItem* item = FNodes[i].item;
-            FNodes[i].count = item->Count();
-            for (int child = 0; child < item->Count(); ++child)
-                FNodes.push_back({item->Items(child), node, 0, 0, depth + 1, 0});
+            if (FNodes[i].count > 0)
+                FParentsEnd = i + 1;
         }
     }
     endResetModel();
@@ -221,7 +224,7 @@ bool TXMLTreeModel::setData(const QModelIndex& index, const QVariant& value, int
 QModelIndexList TXMLTreeModel::ParentNodes() const
 {
     QModelIndexList parents;
-    for (size_t node = 0; node < FNodes.size(); ++node)
+    for (size_t node = 0; node < FParentsEnd; ++node)
         if (FNodes[node].count > 0)
             parents.append(IndexOfNode(static_cast<std::int32_t>(node)));
     return parents;

@@ -108,5 +108,8 @@ private:
     TNodes FNodes;
     // For each depth, the node with the longest name, found while the nodes were built.
     std::vector<std::int32_t> FLongest;
+    // One past the last node with children: the leaves after it, most of a big tree's
+    // nodes, need not be looked at for parents.
+    size_t FParentsEnd = 0;
     bool FRefittable = false;
 };
