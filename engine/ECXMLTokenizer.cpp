@@ -101,6 +101,9 @@ std::unique_ptr<char[]> ReadAll(std::istream& stream, size_t& size, TXMLTextMemo
         data = std::move(memory->text);
         capacity = std::exchange(memory->capacity, 0) - 1;
     } else {
+        // Memory held and too small goes first, so that a grown file never needs both.
+        if (memory)
+            *memory = {};
         data.reset(new char[capacity + 1]);
     }
     size = 0;
