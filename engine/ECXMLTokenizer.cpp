@@ -88,39 +88,37 @@ size_t RemainingSize(std::istream& stream)
     return end > here ? static_cast<size_t>(end - here) : 0;
 }
 
-// The rest of a stream, with one spare byte after it, in the memory `memory` holds when
-// that is large enough; `size` is set to its length and `room` to the bytes of the memory.
-std::unique_ptr<char[]> ReadAll(std::istream& stream, size_t& size, TXMLTextMemory* memory, size_t& room)
+// The rest of a stream, with one spare byte after it, in the memory `reuse` holds when
+// that is large enough; `size` is set to its length.
+TXMLTextMemory ReadAll(std::istream& stream, size_t& size, TXMLTextMemory* reuse)
 {
     constexpr size_t Step = 64 * 1024;
-    size_t capacity = RemainingSize(stream);
-    if (capacity == 0)
-        capacity = Step;
-    std::unique_ptr<char[]> data;
-    if (memory && memory->capacity > capacity) {
-        data = std::move(memory->text);
-        capacity = std::exchange(memory->capacity, 0) - 1;
+    size_t length = RemainingSize(stream);
+    if (length == 0)
+        length = Step;
+    TXMLTextMemory read;
+    if (reuse && reuse->capacity > length) {
+        read = std::exchange(*reuse, {});
     } else {
         // Memory held and too small goes first, so that a grown file never needs both.
-        if (memory)
-            *memory = {};
-        data.reset(new char[capacity + 1]);
+        if (reuse)
+            *reuse = {};
+        read = {std::unique_ptr<char[]>(new char[length + 1]), length + 1};
     }
     size = 0;
     for (;;) {
-        stream.read(data.get() + size, static_cast<std::streamsize>(capacity - size));
+        const size_t room = read.capacity - 1;
+        stream.read(read.text.get() + size, static_cast<std::streamsize>(room - size));
         size += static_cast<size_t>(stream.gcount());
-        if (size < capacity || stream.peek() == std::char_traits<char>::eof()) {
+        if (size < room || stream.peek() == std::char_traits<char>::eof()) {
             // The spare byte is read as the first chunk's saved byte when the stream is empty.
-            data[size] = 0;
-            room = capacity + 1;
-            return data;
+            read.text[size] = 0;
+            return read;
         }
         // The stream holds more than it said, or could not say: twice the room.
-        std::unique_ptr<char[]> larger(new char[capacity * 2 + 1]);
-        std::memcpy(larger.get(), data.get(), size);
-        data = std::move(larger);
-        capacity *= 2;
+        TXMLTextMemory larger{std::unique_ptr<char[]>(new char[room * 2 + 1]), room * 2 + 1};
+        std::memcpy(larger.text.get(), read.text.get(), size);
+        read = std::move(larger);
     }
 }
 
@@ -214,8 +212,8 @@ TXMLTokenizer::TXMLTokenizer(std::istream& stream, size_t capacity, TWidening wi
     : FMemory(memory), FCapacity(capacity), FWidening(std::move(widening))
 {
     size_t size = 0;
-    FReadText = ReadAll(stream, size, memory, FReadCapacity);
-    FData = FReadText.get();
+    FRead = ReadAll(stream, size, memory);
+    FData = FRead.text.get();
     Start(size);
 }
 
@@ -239,10 +237,8 @@ void TXMLTokenizer::Start(size_t size)
 
 TXMLTokenizer::~TXMLTokenizer()
 {
-    if (FMemory && FReadText && FReadCapacity > FMemory->capacity) {
-        FMemory->text = std::move(FReadText);
-        FMemory->capacity = FReadCapacity;
-    }
+    if (FMemory && FRead.capacity > FMemory->capacity)
+        *FMemory = std::move(FRead);
 }
 
 void TXMLTokenizer::ConvertToCodePage(size_t& size)

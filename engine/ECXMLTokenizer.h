@@ -138,8 +138,7 @@ private:
 
     // The text's bytes and one spare byte for the terminator of the last chunk, read from
     // a stream or taken over.
-    std::unique_ptr<char[]> FReadText;
-    size_t FReadCapacity = 0;
+    TXMLTextMemory FRead;
     TXMLTextMemory* FMemory = nullptr;
     std::string FGivenText;
     char* FData;
