@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <optional>
 #include <vector>
 #include <system_error>
 #include <unordered_map>
@@ -15,6 +16,7 @@
 #include "Exceptions.h"
 #include "SafeFile.h"
 #include "XMLNameIndex.h"
+#include "XMLTokenPipe.h"
 #include "XMLWriter.h"
 
 namespace {
@@ -92,9 +94,10 @@ public:
     void Parse(std::string_view tagText, TXMLParams& params);
     // The same where the first blank and the first ">" (or the text's end) are known.
     void Parse(std::string_view tagText, size_t blank, size_t close, TXMLParams& params);
-    // The tag the tokenizer just read, `tagText` its text: a usual tag from the entries
-    // the tokenizer cut.
-    void Parse(const TXMLTokenizer& tokenizer, std::string_view tagText, TXMLParams& params);
+    // The tag the tokenizer (or its pipe) just read, `tagText` its text: a usual tag from
+    // the entries the tokenizer cut.
+    template <class Tokens>
+    void Parse(const Tokens& tokenizer, std::string_view tagText, TXMLParams& params);
 
 private:
     // Fills the list with entries of distinct names, leaving out empty values; false,
@@ -123,7 +126,8 @@ private:
 };
 
 // Inline: the loader reads most tags this way.
-inline void TXMLParamParser::Parse(const TXMLTokenizer& tokenizer, std::string_view tagText, TXMLParams& params)
+template <class Tokens>
+inline void TXMLParamParser::Parse(const Tokens& tokenizer, std::string_view tagText, TXMLParams& params)
 {
     if (tokenizer.UsualTag()) {
         if (params.Count() > 0)
@@ -179,7 +183,10 @@ private:
     // encoding read from and a style sheet reference go where the pointers say.
     static bool ReadStream(TXMLItem& item, std::istream& stream, bool whole, TXMLTokenizer::TWidening widening,
                            TXMLTextMemory* memory, std::string* encoding, std::string* styleSheet);
+    // The same from the tokenizer's tokens, which a big text takes through a pipe.
     static bool ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer, std::string* styleSheet);
+    template <class Tokens>
+    static bool BuildTree(TXMLItem& item, Tokens& tokenizer, std::string* styleSheet);
 };
 
 void TXMLLoader::Load(TXMLItem& item, std::istream& stream, TPass pass)
@@ -315,6 +322,22 @@ bool TXMLLoader::ReadStream(TXMLItem& item, std::istream& stream, bool whole, TX
 }
 
 bool TXMLLoader::ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer, std::string* styleSheet)
+{
+    if (TXMLTokenPipe::Worthwhile(tokenizer.TextSize())) {
+        std::optional<TXMLTokenPipe> pipe;
+        try {
+            pipe.emplace(tokenizer);
+        } catch (const std::system_error&) {
+            // No thread to be had: the tokens are read here.
+        }
+        if (pipe)
+            return BuildTree(item, *pipe, styleSheet);
+    }
+    return BuildTree(item, tokenizer, styleSheet);
+}
+
+template <class Tokens>
+bool TXMLLoader::BuildTree(TXMLItem& item, Tokens& tokenizer, std::string* styleSheet)
 {
     item.Clear();
     item.SetName(std::string());

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 enum TXMLToken {
@@ -72,9 +73,12 @@ public:
     // The same text, borrowed from `scratch` or the buffer; valid until the next token.
     std::string_view TokenText(std::string& scratch) const
     {
-        const std::string_view raw(FTokenStart, static_cast<size_t>(FPosition - FTokenStart));
-        return FReturns ? WithoutLineEndPairs(raw, scratch) : raw;
+        return FReturns ? WithoutLineEndPairs(RawTokenText(), scratch) : RawTokenText();
     }
+    // The token's bytes as they lie in the text, and whether TokenText takes pairs out of
+    // them.
+    std::string_view RawTokenText() const { return {FTokenStart, static_cast<size_t>(FPosition - FTokenStart)}; }
+    bool TokenReturns() const { return FReturns; }
     // Whether the last token is a start or empty tag of the usual shape: a plain name,
     // then entries name="value" or name='value' apart by blanks, tabs or line breaks,
     // with none inside a value. Such a tag is cut into its name and entries while its end
@@ -91,6 +95,16 @@ public:
     // "UTF-8" or "UTF-16" when the text was converted from that encoding into the code
     // page (announced by a byte-order mark, or UTF-8 by the XML declaration); else "".
     const char* SourceEncoding() const { return FSourceEncoding; }
+    // The bytes of the text read, after its conversion.
+    size_t TextSize() const { return static_cast<size_t>(FDataEnd - FData); }
+    // Puts `widening` in place of the one held, which it returns, unless none is held:
+    // a reading without one stays without one.
+    TWidening ExchangeWidening(TWidening widening)
+    {
+        return FWidening ? std::exchange(FWidening, std::move(widening)) : TWidening{};
+    }
+    // `raw` without its CR LF and LF CR pairs, in `scratch` when it has any.
+    static std::string_view WithoutLineEndPairs(std::string_view raw, std::string& scratch);
 
 protected:
     // `capacity` 0: the whole stream is one chunk.
@@ -102,8 +116,6 @@ private:
     // Converts the text read, as its start announces, failing with the character the code
     // page cannot hold, or the bytes that are no character, and its line.
     void ConvertToCodePage(size_t& size);
-    // `raw` without its CR LF and LF CR pairs, in `scratch` when it has any.
-    static std::string_view WithoutLineEndPairs(std::string_view raw, std::string& scratch);
     void SkipBlanks();
     // Ends the next chunk, which starts at the position; false when no byte came.
     bool ReadBuffer();

@@ -1,5 +1,8 @@
+#include <algorithm>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -607,4 +610,77 @@ TEST(DocumentLoad, FilesReadIntoKeptMemoryGiveTheTreesOfTheirOwn)
         EXPECT_EQ(kept.LoadedEncoding(), own.LoadedEncoding());
         EXPECT_EQ(kept.LoadedComplete(), own.LoadedComplete());
     }
+}
+
+// A document big enough to be cut into tokens on a thread of its own reads as its parts
+// read alone, loaded from a file or a text. The fallback's second BeforeLoad is raised on
+// the loading thread, with what it refuses or changes handled as in a small document, and
+// an error names its line.
+TEST(DocumentLoad, ABigDocumentReadsAsItsPartsDo)
+{
+    // A tag of more entries than the thread hands on cut, and a part of every other shape.
+    std::string wide = "  <wide";
+    for (int i = 0; i < 9000; ++i)
+        wide += "\r\n    e" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
+    wide += "/>\r\n";
+    const std::string part = "  <group n=\"1\" t=\"&lt;x&gt;\">\r\n    <item a=\"1\" b='2'\r\n      c=\"3\"/>\r\n"
+                             "    <text>one\r\ntwo &amp; three<br/>four</text>\r\n    <!-- a comment -->\r\n"
+                             "    <![CDATA[ raw <b> ]]>\r\n  </group>\r\n";
+    const std::string longLine = "  <long>" + std::string(6000, 'w') + "</long>\r\n";
+    auto partsOf = [](const std::string& text) {
+        TECXMLParser alone;
+        alone.LoadFromText("<a>\r\n" + text + "</a>\r\n");
+        const std::string dump = Dump(*alone.Root());
+        return dump.substr(dump.find('\n') + 1);
+    };
+    std::string parts;
+    std::string partsDump;
+    const std::string partDump = partsOf(part);
+    while (parts.size() < (size_t{9} << 20)) {
+        parts += part;
+        partsDump += partDump;
+    }
+    const std::string head = std::string(Head) + "<a>\r\n" + wide;
+    const std::string text = head + parts + "</a>\r\n";
+    ASSERT_GT(text.size(), size_t{9} << 20);
+    const std::string dump = "a\n" + partsOf(wide) + partsDump;
+
+    TempFolder folder;
+    WriteBytes(folder / "big.xml", text);
+    TECXMLParser document;
+    EventLog log(document);
+    document.LoadFromFile(folder / "big.xml");
+    EXPECT_EQ(Dump(*document.Root()), dump);
+    EXPECT_TRUE(document.LoadedComplete());
+    EXPECT_TRUE(document.LoadWholeText(text));
+    EXPECT_EQ(Dump(*document.Root()), dump);
+    EXPECT_EQ(log.events, (Events{"BeforeLoad", "OnLoaded", "BeforeLoad", "OnLoaded"}));
+
+    const std::string withLongLine = head + parts + longLine + parts + "</a>\r\n";
+    const std::string longDump = "a\n" + partsOf(wide) + partsDump + partsOf(longLine) + partsDump;
+    WriteBytes(folder / "long.xml", withLongLine);
+    std::vector<std::thread::id> threads;
+    int calls = 0;
+    for (const char* secondLoad : {"allows", "refuses", "clears"}) {
+        SCOPED_TRACE(secondLoad);
+        TECXMLParser fallback;
+        calls = 0;
+        threads.clear();
+        fallback.BeforeLoad = [&](TECXMLParser* sender, bool& allow) {
+            threads.push_back(std::this_thread::get_id());
+            if (++calls == 2 && secondLoad == std::string("refuses"))
+                allow = false;
+            if (calls == 2 && secondLoad == std::string("clears"))
+                sender->Root()->Clear();
+        };
+        fallback.LoadFromFile(folder / "long.xml");
+        EXPECT_EQ(Dump(*fallback.Root()), secondLoad == std::string("refuses") ? "a\n" + partsOf(wide) + partsDump : longDump);
+        EXPECT_EQ(threads, std::vector<std::thread::id>(2, std::this_thread::get_id()));
+    }
+
+    const std::string after = text + "<after/>\r\n";
+    WriteBytes(folder / "after.xml", after);
+    const auto lines = 1 + std::count(text.begin(), text.end(), '\n');
+    EXPECT_EQ(ErrorOf<EParserError>([&] { document.LoadFromFile(folder / "after.xml"); }),
+              "Tag after the end of the document element on line " + std::to_string(lines));
 }
