@@ -27,7 +27,7 @@ bool TXMLTokenPipe::Worthwhile(size_t textSize)
     // thread pays only where long texts and tags make the cutting the larger part, which
     // the benchmark documents show from about 8 MiB on.
     static const bool twoCores = std::thread::hardware_concurrency() >= 2;
-    return twoCores && textSize >= (size_t{8} << 20);
+    return twoCores && textSize >= (size_t{8} << 20) && textSize < Ampersand;
 }
 
 TXMLTokenPipe::TXMLTokenPipe(TXMLTokenizer& tokenizer, size_t slots, size_t entries)
@@ -39,6 +39,7 @@ TXMLTokenPipe::TXMLTokenPipe(TXMLTokenizer& tokenizer, size_t slots, size_t entr
 {
     // The current token is the reader's first, placed before the thread starts.
     Put(TKind::Token);
+    TakeEntries();
     FWidening = FTokenizer.ExchangeWidening([this] { return AskWidening(); });
     try {
         FThread = std::thread([this] { Produce(); });
@@ -89,38 +90,36 @@ void TXMLTokenPipe::Put(TKind kind)
     const bool usual = kind == TKind::Token && FTokenizer.UsualTag() && entries <= FEntries.size() / 4;
     if (!usual)
         entries = 0;
-    uint64_t entryFirst = FEntriesPlaced;
-    // A tag's entries lie together: ones that would run past the ring's end begin it.
-    if (entries > 0 && (entryFirst & FEntryMask) + entries > FEntries.size())
-        entryFirst = (entryFirst | FEntryMask) + 1;
+    const uint64_t entryFirst = EntriesPlace(FEntriesPlaced, entries);
     AwaitRoom(entryFirst, entries);
 
     // The slots ahead were last read by the other core: taken for writing early, they
     // are here when this thread comes to them.
-    __builtin_prefetch(&FSlots[(FPlaced + 32) & FSlotMask], 1);
-    __builtin_prefetch(reinterpret_cast<const char*>(&FSlots[(FPlaced + 32) & FSlotMask]) + 63, 1);
-    __builtin_prefetch(&FEntries[(FEntriesPlaced + 32) & FEntryMask], 1);
+    __builtin_prefetch(&FSlots[(FPlaced + 64) & FSlotMask], 1);
+    __builtin_prefetch(&FEntries[(FEntriesPlaced + 64) & FEntryMask], 1);
     TSlot& slot = FSlots[FPlaced & FSlotMask];
     slot.kind = kind;
     slot.token = xtEnd;
-    slot.entryFirst = entryFirst;
-    slot.entryCount = entries;
+    slot.usual = usual;
+    slot.entryFirst = static_cast<uint32_t>(entryFirst & FEntryMask);
+    slot.entryCount = static_cast<uint32_t>(entries);
     if (kind == TKind::Token) {
         const std::string_view raw = FTokenizer.RawTokenText();
         slot.start = raw.data();
-        slot.length = raw.size();
+        slot.length = static_cast<uint32_t>(raw.size());
         slot.returns = FTokenizer.TokenReturns();
         slot.token = FTokenizer.Token();
         slot.line = FTokenizer.SourceLine();
-        slot.usual = usual;
         if (usual) {
-            slot.name = FTokenizer.TagName().data();
-            slot.nameLength = FTokenizer.TagName().size();
-            slot.entryBytes = FTokenizer.TagEntryBytes();
+            slot.nameLength = static_cast<uint32_t>(FTokenizer.TagName().size());
             const TXMLParamEntry* from = FTokenizer.TagEntries();
-            TXMLParamEntry* to = &FEntries[entryFirst & FEntryMask];
-            for (size_t i = 0; i < entries; ++i)
-                to[i] = from[i];
+            TEntryPlace* to = &FEntries[slot.entryFirst];
+            for (size_t i = 0; i < entries; ++i) {
+                to[i].name = static_cast<uint32_t>(from[i].name.data() - raw.data());
+                to[i].nameLength = static_cast<uint32_t>(from[i].name.size());
+                to[i].value = static_cast<uint32_t>(from[i].value.data() - raw.data());
+                to[i].valueLength = static_cast<uint32_t>(from[i].value.size()) | (from[i].ampersand ? Ampersand : 0);
+            }
         }
     }
     FEntriesPlaced = entryFirst + entries;
@@ -188,7 +187,7 @@ TXMLToken TXMLTokenPipe::NextToken()
             std::rethrow_exception(FFailure);
         if (left.kind == TKind::Token && left.token == xtEnd)
             return xtEnd;
-        FEntriesDone = left.entryFirst + left.entryCount;
+        FEntriesDone = EntriesPlace(FEntriesDone, left.entryCount) + left.entryCount;
         ++FIndex;
         if (FIndex - FReleasedShown >= Batch)
             Release();
@@ -198,10 +197,8 @@ TXMLToken TXMLTokenPipe::NextToken()
         const TSlot& slot = Current();
         // The slots ahead lie in the other core's cache: asked for early, they are here
         // when the reader comes to them.
-        if (FIndex + 48 < FAvailable) {
-            __builtin_prefetch(&FSlots[(FIndex + 48) & FSlotMask]);
-            __builtin_prefetch(reinterpret_cast<const char*>(&FSlots[(FIndex + 48) & FSlotMask]) + 63);
-        }
+        if (FIndex + 64 < FAvailable)
+            __builtin_prefetch(&FSlots[(FIndex + 64) & FSlotMask]);
         if (FIndex + 16 < FAvailable) {
             const TSlot& ahead = FSlots[(FIndex + 16) & FSlotMask];
             __builtin_prefetch(ahead.start);
@@ -209,6 +206,10 @@ TXMLToken TXMLTokenPipe::NextToken()
         }
         switch (slot.kind) {
         case TKind::Token:
+            if (slot.entryCount > 0)
+                TakeEntries();
+            else
+                FTagEntryBytes = 0;
             return slot.token;
         case TKind::Failure:
             std::rethrow_exception(FFailure);
@@ -241,6 +242,21 @@ void TXMLTokenPipe::AwaitSlot()
         FAvailable = FProduced.load();
         return FIndex < FAvailable;
     });
+}
+
+void TXMLTokenPipe::TakeEntries()
+{
+    const TSlot& slot = Current();
+    if (FTagEntries.size() < slot.entryCount)
+        FTagEntries.resize(slot.entryCount);
+    FTagEntryBytes = 0;
+    const TEntryPlace* place = &FEntries[slot.entryFirst];
+    for (size_t i = 0; i < slot.entryCount; ++i) {
+        const uint32_t valueLength = place[i].valueLength & ~Ampersand;
+        FTagEntries[i] = {{slot.start + place[i].name, place[i].nameLength}, {slot.start + place[i].value, valueLength},
+                          (place[i].valueLength & Ampersand) != 0};
+        FTagEntryBytes += place[i].nameLength + 1 + valueLength;
+    }
 }
 
 void TXMLTokenPipe::Release()

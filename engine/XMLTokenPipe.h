@@ -18,17 +18,20 @@
 // The reader sees the tokenizer's tokens, lines and errors in their order, through the
 // same reading operations. A widening the tokenizer asks for is decided on the reading
 // thread, once every token before it has been read, as if the tokenizer ran there.
+//
+// Every byte handed on crosses from one core's cache to the other's, which costs more than
+// cutting most tokens: the ring keeps tokens and entries small, as places in the text.
 class TXMLTokenPipe {
 public:
     // Whether a text of that many bytes is read sooner this way: a large one, on a machine
-    // with a second core.
+    // with a second core, and under 2 GiB, whose places fit the ring's 31 bits.
     static bool Worthwhile(size_t textSize);
 
     // Takes the reading over from the tokenizer's current token on; the tokenizer must
-    // outlive the pipe and is not used otherwise meanwhile. At most `slots` tokens with
-    // `entries` tag entries are held ahead; a tag of more than half as many entries is
-    // handed on as a tag of no usual shape. Fails with std::system_error, having done
-    // nothing, when no thread can be started.
+    // outlive the pipe and is not used otherwise meanwhile, and its text must be under
+    // 2 GiB. At most `slots` tokens with `entries` tag entries are held ahead; a tag of
+    // more than a quarter as many entries is handed on as a tag of no usual shape. Fails
+    // with std::system_error, having done nothing, when no thread can be started.
     explicit TXMLTokenPipe(TXMLTokenizer& tokenizer, size_t slots = 8192, size_t entries = 32768);
     // Stops the tokenizer's thread, wherever it is, and waits for it.
     ~TXMLTokenPipe();
@@ -46,36 +49,49 @@ public:
         return slot.returns ? TXMLTokenizer::WithoutLineEndPairs(raw, scratch) : raw;
     }
     bool UsualTag() const { return Current().usual; }
-    std::string_view TagName() const { return {Current().name, Current().nameLength}; }
-    const TXMLParamEntry* TagEntries() const { return &FEntries[Current().entryFirst & FEntryMask]; }
+    std::string_view TagName() const { return {Current().start + 1, Current().nameLength}; }
+    const TXMLParamEntry* TagEntries() const { return FTagEntries.data(); }
     size_t TagEntryCount() const { return Current().entryCount; }
-    size_t TagEntryBytes() const { return Current().entryBytes; }
+    size_t TagEntryBytes() const { return FTagEntryBytes; }
     int SourceLine() const { return Current().line; }
 
 private:
     enum class TKind : uint8_t { Token, Widening, Failure };
-    // A token as the tokenizer gave it, with the place of its entries in their ring.
+    // A token as the tokenizer gave it, in half a cache line.
     struct TSlot {
         const char* start;
-        size_t length;
-        const char* name;
-        size_t nameLength;
-        // Counted from the first entry ever placed; the ring holds them modulo its size.
-        uint64_t entryFirst;
-        size_t entryCount;
-        size_t entryBytes;
+        uint32_t length;
         int line;
-        TXMLToken token;
+        uint32_t nameLength;
+        // The place of the tag's first entry in their ring, and their count.
+        uint32_t entryFirst;
+        uint32_t entryCount;
+        TXMLToken token : 8;
         TKind kind;
         bool usual;
         bool returns;
     };
+    // An entry of a usual tag: its name and its value as places in the tag's text, the
+    // value's length with the entry's "&" in its top bit.
+    struct TEntryPlace {
+        uint32_t name;
+        uint32_t nameLength;
+        uint32_t value;
+        uint32_t valueLength;
+    };
+    static constexpr uint32_t Ampersand = 0x80000000u;
     // The answer to a widening, from the reader to the tokenizer's thread.
     enum TAnswer : int { Pending, Widen, Refuse, Stop };
     // Thrown on the tokenizer's thread to leave it when the reader is gone.
     struct TStopped {};
 
     const TSlot& Current() const { return FSlots[FIndex & FSlotMask]; }
+    // Where `entries` entries go that would follow `position` (both counted from the first
+    // entry ever placed): there, or at the ring's start when they would run past its end.
+    uint64_t EntriesPlace(uint64_t position, size_t entries) const
+    {
+        return entries > 0 && (position & FEntryMask) + entries > FEntries.size() ? (position | FEntryMask) + 1 : position;
+    }
 
     // The tokenizer's thread: every token up to the end or a failure.
     void Produce();
@@ -90,6 +106,8 @@ private:
 
     // Waits until the ring holds the slot FIndex.
     void AwaitSlot();
+    // Makes the current tag's entries of their places.
+    void TakeEntries();
     // Shows the slots the reader is done with to the tokenizer's thread.
     void Release();
     // Spins a little, then sleeps until `ready` holds, noting the sleep in `sleeping`.
@@ -100,7 +118,7 @@ private:
     TXMLTokenizer& FTokenizer;
     TXMLTokenizer::TWidening FWidening;
     std::vector<TSlot> FSlots;
-    std::vector<TXMLParamEntry> FEntries;
+    std::vector<TEntryPlace> FEntries;
     const uint64_t FSlotMask;
     const uint64_t FEntryMask;
 
@@ -117,11 +135,13 @@ private:
     std::exception_ptr FFailure;
 
     // The reader: the slot it reads, the slots it can read, the entries it is done with
-    // and the releases it showed.
+    // and the releases it showed; the current tag's entries.
     alignas(64) uint64_t FIndex = 0;
     uint64_t FAvailable = 1;
     uint64_t FEntriesDone = 0;
     uint64_t FReleasedShown = 0;
+    std::vector<TXMLParamEntry> FTagEntries;
+    size_t FTagEntryBytes = 0;
 
     // Shown by the tokenizer's thread, and what it waits for while it sleeps.
     alignas(64) std::atomic<uint64_t> FProduced{1};
