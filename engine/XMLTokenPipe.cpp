@@ -23,9 +23,9 @@ void Pause()
 
 bool TXMLTokenPipe::Worthwhile(size_t textSize)
 {
-    // Handing a token to the other core costs about as much as cutting a short one: the
-    // thread pays only where long texts and tags make the cutting the larger part, which
-    // the benchmark documents show from about 8 MiB on.
+    // A text that fits the reading core's cache is fetched from there by the other core
+    // line by line, slower than the reading core cuts it itself: the thread pays from
+    // about 8 MiB on, as the benchmark documents show.
     static const bool twoCores = std::thread::hardware_concurrency() >= 2;
     return twoCores && textSize >= (size_t{8} << 20) && textSize < Ampersand;
 }
