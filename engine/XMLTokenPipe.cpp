@@ -53,10 +53,7 @@ TXMLTokenPipe::~TXMLTokenPipe()
 {
     FStop.store(true);
     FAnswer.store(Stop);
-    {
-        std::lock_guard<std::mutex> lock(FMutex);
-        FWake.notify_all();
-    }
+    Wake();
     FThread.join();
 }
 

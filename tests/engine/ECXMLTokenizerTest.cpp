@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "ECXMLTokenizer.h"
+#include "EngineTestSupport.h"
 #include "Exceptions.h"
 
 namespace {
@@ -231,12 +232,7 @@ TEST(XMLTokenizer, FullBufferWithoutLineFeedFailsAsLineTooLong)
 std::string StraddlingDocument(unsigned seed, size_t size)
 {
     std::mt19937 random(seed);
-    auto word = [&](size_t length) {
-        std::string text;
-        for (size_t i = 0; i < length; ++i)
-            text += static_cast<char>('a' + random() % 26);
-        return text;
-    };
+    auto word = [&](size_t length) { return enginetest::RandomWord(random, length); };
     static constexpr const char* LineEnds[] = {"\r\n", "\n", "\n\r", "\r\n  "};
     auto lineEnd = [&] { return std::string(LineEnds[random() % 4]); };
     std::string text = "<?xml version=\"1.0\"?>\r\n<root>";

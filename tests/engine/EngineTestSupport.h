@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -33,6 +34,15 @@ std::string ErrorOf(auto operation)
         return error.what();
     }
     return "no error";
+}
+
+// `length` random lower-case letters.
+inline std::string RandomWord(std::mt19937& random, size_t length)
+{
+    std::string text;
+    for (size_t i = 0; i < length; ++i)
+        text += static_cast<char>('a' + random() % 26);
+    return text;
 }
 
 inline void LoadText(TECXMLParser& document, std::string_view text)

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "ECXMLTokenizer.h"
+#include "EngineTestSupport.h"
 #include "Exceptions.h"
 #include "XMLTokenPipe.h"
 
@@ -54,12 +55,7 @@ Lines Describe(Tokens& tokens, size_t usualEntries, int* read = nullptr, bool sl
 std::string TagsDocument(unsigned seed, size_t size)
 {
     std::mt19937 random(seed);
-    auto word = [&](size_t length) {
-        std::string text;
-        for (size_t i = 0; i < length; ++i)
-            text += static_cast<char>('a' + random() % 26);
-        return text;
-    };
+    auto word = [&](size_t length) { return enginetest::RandomWord(random, length); };
     std::string text = "<?xml version=\"1.0\"?>\r\n<root>\r\n";
     while (text.size() < size) {
         switch (random() % 5) {
