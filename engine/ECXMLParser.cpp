@@ -183,8 +183,10 @@ private:
     // encoding read from and a style sheet reference go where the pointers say.
     static bool ReadStream(TXMLItem& item, std::istream& stream, bool whole, TXMLTokenizer::TWidening widening,
                            TXMLTextMemory* memory, std::string* encoding, std::string* styleSheet);
-    // The same from the tokenizer's tokens, which a big text takes through a pipe.
+    // Builds the item's tree from the tokenizer's tokens, which a big text takes through
+    // a pipe; whether the text closed the element read into.
     static bool ReadTokens(TXMLItem& item, TXMLTokenizer& tokenizer, std::string* styleSheet);
+    // The same from the tokenizer or its pipe.
     template <class Tokens>
     static bool BuildTree(TXMLItem& item, Tokens& tokenizer, std::string* styleSheet);
 };
