@@ -27,7 +27,7 @@ bool TXMLTokenPipe::Worthwhile(size_t textSize)
     // line by line, slower than the reading core cuts it itself: the thread pays from
     // about 8 MiB on, as the benchmark documents show.
     static const bool twoCores = std::thread::hardware_concurrency() >= 2;
-    return twoCores && textSize >= (size_t{8} << 20) && textSize < Ampersand;
+    return twoCores && textSize >= (size_t{8} << 20) && textSize < (size_t{1} << 31);
 }
 
 TXMLTokenPipe::TXMLTokenPipe(TXMLTokenizer& tokenizer, size_t slots, size_t entries)
@@ -81,12 +81,10 @@ void TXMLTokenPipe::Produce()
 
 void TXMLTokenPipe::Put(TKind kind)
 {
-    size_t entries = kind == TKind::Token && FTokenizer.UsualTag() ? FTokenizer.TagEntryCount() : 0;
     // A tag of a quarter of the ring's entries or fewer always finds room behind the one
     // the reader holds, wherever the two lie in the ring.
-    const bool usual = kind == TKind::Token && FTokenizer.UsualTag() && entries <= FEntries.size() / 4;
-    if (!usual)
-        entries = 0;
+    const bool usual = kind == TKind::Token && FTokenizer.UsualTag() && FTokenizer.TagEntryCount() <= FEntries.size() / 4;
+    const size_t entries = usual ? FTokenizer.TagEntryCount() : 0;
     const uint64_t entryFirst = EntriesPlace(FEntriesPlaced, entries);
     AwaitRoom(entryFirst, entries);
 
