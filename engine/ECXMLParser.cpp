@@ -104,6 +104,29 @@ private:
     // without touching the list, when two names are equal. `bytes` is the length of all
     // names and values, with one more for each entry.
     bool FillDistinct(const TXMLParamEntry* entries, size_t count, size_t bytes, TXMLParams& params);
+    // The same for a tag of one entry, which has no name to compare. Inline: many
+    // elements have just one parameter.
+    static void FillOne(const TXMLParamEntry& entry, TXMLParams& params)
+    {
+        if (entry.value.empty())
+            return;
+        params.Reserve(1, entry.name.size() + 1 + entry.value.size());
+        const size_t length = PlaceEntry(entry, params.TextBase());
+        params.Entries()[0] = {0, static_cast<uint32_t>(length)};
+        params.SetPlaced(1, length);
+    }
+    // Writes "name=value" at `out`, the value decoded; its length, which decoding only
+    // ever makes shorter than the two with the "=".
+    [[gnu::always_inline]] static size_t PlaceEntry(const TXMLParamEntry& entry, char* out)
+    {
+        CopyBytes(out, entry.name.data(), entry.name.size());
+        out[entry.name.size()] = '=';
+        const size_t length = entry.name.size() + 1;
+        if (entry.ampersand)
+            return length + DecodeTo(entry.value, out + length);
+        CopyBytes(out + length, entry.value.data(), entry.value.size());
+        return length + entry.value.size();
+    }
     // Duplicate names and entries without "=": values are looked up by name.
     void ParseByName(TXMLParams& params) const;
 
@@ -127,14 +150,20 @@ private:
 
 // Inline: the loader reads most tags this way.
 template <class Tokens>
-inline void TXMLParamParser::Parse(const Tokens& tokenizer, std::string_view tagText, TXMLParams& params)
+[[gnu::always_inline]] inline void TXMLParamParser::Parse(const Tokens& tokenizer, std::string_view tagText, TXMLParams& params)
 {
     if (tokenizer.UsualTag()) {
         if (params.Count() > 0)
             params.Clear();
-        // Many elements have no parameters at all.
-        if (tokenizer.TagEntryCount() == 0 ||
-            FillDistinct(tokenizer.TagEntries(), tokenizer.TagEntryCount(), tokenizer.TagEntryBytes(), params))
+        // Many elements have no parameters at all, or one.
+        const size_t count = tokenizer.TagEntryCount();
+        if (count == 0)
+            return;
+        if (count == 1) {
+            FillOne(tokenizer.TagEntries()[0], params);
+            return;
+        }
+        if (FillDistinct(tokenizer.TagEntries(), count, tokenizer.TagEntryBytes(), params))
             return;
     }
     Parse(tagText, FirstBlank(tagText, 1), tagText.size() - 1, params);
@@ -698,20 +727,9 @@ bool TXMLParamParser::FillDistinct(const TXMLParamEntry* entries, size_t count, 
     uint32_t placed = 0;
     size_t size = 0;
     for (size_t i = 0; i < count; ++i) {
-        const std::string_view name = entries[i].name;
-        const std::string_view value = entries[i].value;
-        if (value.empty())
+        if (entries[i].value.empty())
             continue;
-        char* const out = text + size;
-        CopyBytes(out, name.data(), name.size());
-        out[name.size()] = '=';
-        size_t length = name.size() + 1;
-        if (!entries[i].ampersand) {
-            CopyBytes(out + length, value.data(), value.size());
-            length += value.size();
-        } else {
-            length += DecodeTo(value, out + length);
-        }
+        const size_t length = PlaceEntry(entries[i], text + size);
         slots[placed++] = {static_cast<uint32_t>(size), static_cast<uint32_t>(length)};
         size += length;
     }

@@ -56,22 +56,20 @@ bool TXMLItem::DropTree()
     return true;
 }
 
+void TXMLItem::GrowChildren()
+{
+    if (FCapacityBits >= 31)
+        throw std::length_error("Too many child items");
+    auto** children = static_cast<TXMLItem**>(Memory()->Allocate(2 * Capacity() * sizeof(TXMLItem*), alignof(TXMLItem*)));
+    std::memcpy(children, FChildren, FCount * sizeof(TXMLItem*));
+    const uint8_t bits = FCapacityBits + 1;
+    ReleaseChildren();
+    FChildren = children;
+    FCapacityBits = bits;
+}
+
 void TXMLItem::InsertChild(size_t index, TXMLItem* child)
 {
-    if (FCapacityBits == 0) {
-        // The first child, as most items with children get one at a time.
-        FChildren = static_cast<TXMLItem**>(Memory()->Allocate(2 * sizeof(TXMLItem*), alignof(TXMLItem*)));
-        FCapacityBits = 1;
-    } else if (FCount == Capacity()) {
-        if (FCapacityBits >= 31)
-            throw std::length_error("Too many child items");
-        auto** children = static_cast<TXMLItem**>(Memory()->Allocate(2 * Capacity() * sizeof(TXMLItem*), alignof(TXMLItem*)));
-        std::memcpy(children, FChildren, FCount * sizeof(TXMLItem*));
-        const uint8_t bits = FCapacityBits + 1;
-        ReleaseChildren();
-        FChildren = children;
-        FCapacityBits = bits;
-    }
     if (index < FCount)
         std::memmove(FChildren + index + 1, FChildren + index, (FCount - index) * sizeof(TXMLItem*));
     FChildren[index] = child;
@@ -186,18 +184,6 @@ TXMLItem* TXMLItem::New()
     TXMLItem* child = AddChild({});
     Changed();
     return child;
-}
-
-void TXMLItem::AppendGrowing(TXMLItem* child)
-{
-    try {
-        InsertChild(FCount, child);
-    } catch (...) {
-        TXMLArena* const memory = Memory();
-        child->~TXMLItem();
-        memory->Deallocate(child, sizeof(TXMLItem), alignof(TXMLItem));
-        throw;
-    }
 }
 
 void TXMLItem::Delete(int index)

@@ -111,20 +111,25 @@ private:
     // belong to this item's document and live in that memory. `source` is left empty.
     void TakeOver(TXMLItem& source, TXMLArena* memory);
     // Appends a child of that name without notifying anyone. Inline: the loader adds
-    // every item this way, and most go where the children list has room.
+    // every item this way, and most go where the children list has room or get their
+    // first child. The room is made first, so that no child is made that the list could
+    // not take.
     TXMLItem* AddChild(std::string_view name)
     {
         TXMLArena* const memory = Memory();
+        if (FCapacityBits == 0) {
+            FChildren = static_cast<TXMLItem**>(memory->Allocate(2 * sizeof(TXMLItem*), alignof(TXMLItem*)));
+            FCapacityBits = 1;
+        } else if (FCount == Capacity()) {
+            GrowChildren();
+        }
         auto* child = new (memory->Allocate(sizeof(TXMLItem), alignof(TXMLItem))) TXMLItem(FDocument, memory, name);
         child->FParent = this;
-        if (FCount < Capacity())
-            FChildren[FCount++] = child;
-        else
-            AppendGrowing(child);
+        FChildren[FCount++] = child;
         return child;
     }
-    // Appends a child to a full children list, growing it; destroys the child when that fails.
-    void AppendGrowing(TXMLItem* child);
+    // Doubles the room of a full children list.
+    void GrowChildren();
     // A value's text in the document's memory: the view Value hands out and the room,
     // then the bytes and a NUL byte. It goes with the memory's chunks when the whole tree
     // is dropped.
@@ -163,6 +168,7 @@ private:
     void DestroyChildren();
     // The children list: a plain array in the document's memory, not a standard vector,
     // which would keep a second copy of the memory's address in every item.
+    // Puts a child at an index of a list that has room for it.
     void InsertChild(size_t index, TXMLItem* child);
     void EraseChild(size_t index);
     void ReleaseChildren();
