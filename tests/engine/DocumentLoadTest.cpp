@@ -82,6 +82,7 @@ TEST(DocumentLoad, ParametersFollowQuotingAndBlankRules)
     EXPECT_EQ(Loaded(R"(<item a="1" b="x y" c='q'/>)"), "\n  item [a=1] [b=x y] [c=q]\n");
     // An empty quoted value is empty, and left out like any (it once kept its two quotes).
     EXPECT_EQ(Loaded(R"(<item a="" b='' c="1">)"), "item [c=1]\n");
+    EXPECT_EQ(Loaded(R"(<item a=""><sub b=''/><sub c="&amp;"/></item>)"), "item\n  sub\n  sub [c=&]\n");
     EXPECT_EQ(Loaded(R"(<item a= b="2">)"), "item [b=2]\n");
     // Blanks before the tag's end, and runs of blanks, separate and add nothing (a final
     // blank once stayed in the last value, and each further blank made an empty entry).
