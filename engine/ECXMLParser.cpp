@@ -106,7 +106,7 @@ private:
     bool FillDistinct(const TXMLParamEntry* entries, size_t count, size_t bytes, TXMLParams& params);
     // The same for a tag of one entry, which has no name to compare. Inline: many
     // elements have just one parameter.
-    static void FillOne(const TXMLParamEntry& entry, TXMLParams& params)
+    [[gnu::always_inline]] static void FillOne(const TXMLParamEntry& entry, TXMLParams& params)
     {
         if (entry.value.empty())
             return;

@@ -99,13 +99,23 @@ private:
     friend class TXMLLoader;
 
     TXMLItem(TECXMLParser* document, TXMLArena* memory, std::string_view name)
-        : FName(name), FParams(memory, TXMLParams::TInTree{}), FDocument(document)
+        : FName(NameString<0>(name)), FParams(memory, TXMLParams::TInTree{}), FDocument(document)
     {
         // A new child has nothing else that could own memory.
         if (name.size() > LocalCapacity)
             MarkOwner();
     }
     TXMLArena* Memory() const { return FParams.Memory(); }
+    // A name as a string, a short one copied with its length known: the library copies a
+    // length known only at run time by a call, which costs more than most names' bytes.
+    template <size_t Size>
+    static std::string NameString(std::string_view name)
+    {
+        if constexpr (Size > 15)
+            return std::string(name);
+        else
+            return name.size() == Size ? std::string(name.data(), Size) : NameString<Size + 1>(name);
+    }
     // Takes `source`'s name, value, parameters and children into this empty item, with
     // their memory, which this item uses from here on. The descendants must already
     // belong to this item's document and live in that memory. `source` is left empty.
@@ -114,7 +124,7 @@ private:
     // every item this way, and most go where the children list has room or get their
     // first child. The room is made first, so that no child is made that the list could
     // not take.
-    TXMLItem* AddChild(std::string_view name)
+    [[gnu::always_inline]] TXMLItem* AddChild(std::string_view name)
     {
         TXMLArena* const memory = Memory();
         if (FCapacityBits == 0) {
