@@ -107,8 +107,12 @@ inline void CopyBytes(char* out, const char* in, size_t size)
     } else if (size >= 4 && size < 8) {
         CopyTwoWords<uint32_t>(out, in, size);
     } else if (size < 4) {
-        for (size_t i = 0; i < size; ++i)
-            out[i] = in[i];
+        // One to three bytes: the first, the middle and the last, some of them the same.
+        if (size > 0) {
+            out[0] = in[0];
+            out[size / 2] = in[size / 2];
+            out[size - 1] = in[size - 1];
+        }
     } else {
         std::memcpy(out, in, size);
     }
