@@ -104,8 +104,8 @@ private:
     // without touching the list, when two names are equal. `bytes` is the length of all
     // names and values, with one more for each entry.
     bool FillDistinct(const TXMLParamEntry* entries, size_t count, size_t bytes, TXMLParams& params);
-    // The same for a tag of one entry, which has no name to compare. Inline: many
-    // elements have just one parameter.
+    // The same for a tag of one entry, which has no name to compare. Forced inline: many
+    // elements have just one parameter, and GCC 12 would call it out of line.
     [[gnu::always_inline]] static void FillOne(const TXMLParamEntry& entry, TXMLParams& params)
     {
         if (entry.value.empty())

@@ -175,7 +175,7 @@ private:
     bool FUsual = false;
     std::string_view FTagName;
     std::vector<TXMLParamEntry> FTagEntries;
-    // The entries' size, kept apart: the vector's own is a division by an entry's size.
+    // The entries' room, kept apart: the vector's size is a division by an entry's size.
     size_t FTagEntryRoom = 0;
     size_t FTagEntryCount = 0;
     size_t FTagEntryBytes = 0;

@@ -106,8 +106,9 @@ private:
             MarkOwner();
     }
     TXMLArena* Memory() const { return FParams.Memory(); }
-    // A name as a string, a short one copied with its length known: the library copies a
-    // length known only at run time by a call, which costs more than most names' bytes.
+    // A name as a string, one of up to 15 bytes (what GCC's strings hold within
+    // themselves) copied with its length known: the library copies a length known only at
+    // run time by a call, which costs more than most names' bytes.
     template <size_t Size>
     static std::string NameString(std::string_view name)
     {
@@ -120,8 +121,8 @@ private:
     // their memory, which this item uses from here on. The descendants must already
     // belong to this item's document and live in that memory. `source` is left empty.
     void TakeOver(TXMLItem& source, TXMLArena* memory);
-    // Appends a child of that name without notifying anyone. Inline: the loader adds
-    // every item this way, and most go where the children list has room or get their
+    // Appends a child of that name without notifying anyone. Forced inline: the loader
+    // adds every item this way, and most go where the children list has room or get their
     // first child. The room is made first, so that no child is made that the list could
     // not take.
     [[gnu::always_inline]] TXMLItem* AddChild(std::string_view name)
