@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "CodePage.h"
+#include "XMLParams.h"
 
 // Finds, among the names of a parameter list, the first name equal to each one without
 // regard to letter case. A few names are compared pairwise; a long list goes through a
@@ -15,6 +16,24 @@ public:
     // first[i] := index of the first name equal to names[i]; i itself when there is none
     // before it.
     void FirstOfEach(const std::vector<std::string_view>& names, std::vector<uint32_t>& first);
+    // Calls visit(name, valueEntry) for each entry of `params` in order: its name, and the
+    // entry whose value params.Values gives for that name, -1 for none. That is the first
+    // entry of the name, where an entry without "=" has the empty name: what the writer
+    // writes and a listing shows for each entry. Linear in the entries.
+    template <class Visit>
+    void ForEachNamedValue(const TXMLParams& params, Visit visit)
+    {
+        const int emptyName = CollectNames(params);
+        size_t named = 0;
+        for (int i = 0; i < params.Count(); ++i) {
+            if (named < FNamed.size() && FNamed[named] == i) {
+                visit(FNames[named], FNamed[FFirst[named]]);
+                ++named;
+            } else {
+                visit(std::string_view(), emptyName);
+            }
+        }
+    }
     // Whether no two of `count` names are equal, `nameOf(i)` giving each. Inline: the
     // loader asks it for every tag, and most tags have a few names.
     template <class NameOf>
@@ -44,4 +63,28 @@ private:
     std::vector<uint32_t> FTable;
     std::vector<uint32_t> FFirst;
     std::vector<std::string_view> FNames;
+
+    // Takes the names of the entries that have one into FNames, their indexes into FNamed
+    // and the first of each name into FFirst; the first entry of the empty name, -1 for none.
+    int CollectNames(const TXMLParams& params)
+    {
+        FNames.clear();
+        FNamed.clear();
+        int emptyName = -1;
+        for (int i = 0; i < params.Count(); ++i) {
+            const std::string_view entry = params.Strings(i);
+            const size_t equals = entry.find('=');
+            if (equals == std::string_view::npos)
+                continue;
+            if (equals == 0 && emptyName < 0)
+                emptyName = i;
+            FNames.emplace_back(entry.data(), equals);
+            FNamed.push_back(i);
+        }
+        FirstOfEach(FNames, FFirst);
+        return emptyName;
+    }
+
+    // The entries with a name, by index, for ForEachNamedValue.
+    std::vector<int> FNamed;
 };

@@ -60,37 +60,13 @@ void TXMLWriter::PutTagText(const TXMLItem& item)
 {
     FText.append(item.Name());
     const TXMLParams& params = item.Params();
-    // Every entry is written with the value of the first entry of its name, an entry
-    // without "=" with that of the first entry of the empty name.
-    const int count = params.Count();
-    FNames.clear();
-    FNamed.clear();
-    int emptyName = -1;
-    for (int i = 0; i < count; ++i) {
-        const std::string_view entry = params.Strings(i);
-        const size_t equals = entry.find('=');
-        if (equals == std::string_view::npos)
-            continue;
-        if (equals == 0 && emptyName < 0)
-            emptyName = i;
-        FNames.emplace_back(entry.data(), equals);
-        FNamed.push_back(i);
-    }
-    FNameIndex.FirstOfEach(FNames, FFirst);
-    size_t named = 0;
-    for (int i = 0; i < count; ++i) {
-        std::string_view name;
-        int first = emptyName;
-        if (named < FNamed.size() && FNamed[named] == i) {
-            name = FNames[named];
-            first = FNamed[FFirst[named]];
-            ++named;
-        }
+    // Every entry is written with the value a lookup of its name gives.
+    FNameIndex.ForEachNamedValue(params, [&](std::string_view name, int valueEntry) {
         FText.append(1, ' ').append(name).append("=\"");
-        if (first >= 0)
-            PutEncoded(params.ValueFromIndex(first), true);
+        if (valueEntry >= 0)
+            PutEncoded(params.ValueFromIndex(valueEntry), true);
         FText.append(1, '"');
-    }
+    });
 }
 
 void TXMLWriter::PutItem(TXMLItem& top, size_t indent, bool documentElement)

@@ -35,10 +35,6 @@ private:
 
     std::ostream* FStream;
     std::string FText;
-    // PutTagText's storage, kept from one item to the next: the names of the entries
-    // that have one, their indexes, and the first entry of each name.
-    std::vector<std::string_view> FNames;
-    std::vector<int> FNamed;
-    std::vector<uint32_t> FFirst;
+    // PutTagText's storage, kept from one item to the next.
     TXMLNameIndex FNameIndex;
 };

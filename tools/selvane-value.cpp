@@ -13,6 +13,7 @@
 #include "CodePage.h"
 #include "ECXMLParser.h"
 #include "SafeFile.h"
+#include "XMLNameIndex.h"
 #include "XMLValueAccess.h"
 
 #ifdef _WIN32
@@ -104,6 +105,7 @@ int List(const char* fileName)
     std::string path;
     std::string out;
     std::vector<Frame> open;
+    TXMLNameIndex names;
     auto enter = [&](TXMLItem* item) {
         const size_t length = path.size();
         if (!open.empty()) {
@@ -116,12 +118,14 @@ int List(const char* fileName)
         }
         const std::string printable = Printable(path);
         out.append(printable).append(1, '\n');
+        // Each entry shows the value its path reads: that of the first entry of its name.
         const TXMLParams& params = item->Params();
-        for (int i = 0; i < params.Count(); ++i) {
-            const std::string_view name = params.Names(i);
+        names.ForEachNamedValue(params, [&](std::string_view name, int valueEntry) {
             out.append(printable).append(1, '.').append(Printable(name)).append(1, '=');
-            out.append(Printable(params.Values(name))).append(1, '\n');
-        }
+            if (valueEntry >= 0)
+                out.append(Printable(params.ValueFromIndex(valueEntry)));
+            out.append(1, '\n');
+        });
         open.push_back({item, 0, length, {}});
         if (out.size() > (1 << 16)) {
             std::fwrite(out.data(), 1, out.size(), stdout);

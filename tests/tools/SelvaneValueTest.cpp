@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -209,6 +210,33 @@ TEST_F(SelvaneValue, RepeatedNamesAreListedAndReadByTheirPlace)
     run = RunTool(Folder, {"--list", file});
     EXPECT_EQ(run.out, "bom\nbom.hashes\nbom.hashes.hash\nbom.hashes.hash.alg=MD5\nbom.hashes.hash[2]\n"
                        "bom.hashes.hash[2].alg=SHA-1\nbom.hashes.hash[3]\nbom.hashes.hash[3].alg=SHA-256\n");
+}
+
+// A tag of thousands of entries, some names repeated in other letter cases: every entry is
+// listed with the value its path reads.
+TEST_F(SelvaneValue, EachListedEntryShowsWhatItsPathReads)
+{
+    std::string tag = "<r";
+    for (int i = 0; i < 5000; ++i) {
+        const std::string_view repeated[] = {"key", "Key", "KEY", "n7"};
+        tag += " " + (i % 5 == 0 ? std::string(repeated[(i / 5) % 4]) : "n" + std::to_string(i)) + "=\"" + std::to_string(i) + "\"";
+    }
+    const std::string file = Folder.Write("many.xml", tag + "></r>").string();
+    TRun run = RunTool(Folder, {"--list", file});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> paths{file};
+    std::string listedValues;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (const size_t equals = line.find('='); equals != std::string::npos) {
+            paths.push_back(line.substr(0, equals));
+            listedValues += line.substr(equals + 1) + "\n";
+        }
+    }
+    ASSERT_EQ(paths.size(), 5001u);
+    run = RunTool(Folder, paths);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.out == listedValues) << "the listing shows other values than the paths read";
 }
 
 #ifdef _WIN32
