@@ -59,11 +59,6 @@ private:
     static bool SameName(std::string_view a, std::string_view b) { return a.size() == b.size() && SameText(a, b); }
     // Distinct for the names collected in FNames, through the hash table.
     bool NamesDistinct();
-
-    std::vector<uint32_t> FTable;
-    std::vector<uint32_t> FFirst;
-    std::vector<std::string_view> FNames;
-
     // Takes the names of the entries that have one into FNames, their indexes into FNamed
     // and the first of each name into FFirst; the first entry of the empty name, -1 for none.
     int CollectNames(const TXMLParams& params)
@@ -85,6 +80,9 @@ private:
         return emptyName;
     }
 
+    std::vector<uint32_t> FTable;
+    std::vector<uint32_t> FFirst;
+    std::vector<std::string_view> FNames;
     // The entries with a name, by index, for ForEachNamedValue.
     std::vector<int> FNamed;
 };

@@ -216,9 +216,9 @@ TEST_F(SelvaneValue, RepeatedNamesAreListedAndReadByTheirPlace)
 // listed with the value its path reads.
 TEST_F(SelvaneValue, EachListedEntryShowsWhatItsPathReads)
 {
+    const std::string_view repeated[] = {"key", "Key", "KEY", "n7"};
     std::string tag = "<r";
     for (int i = 0; i < 5000; ++i) {
-        const std::string_view repeated[] = {"key", "Key", "KEY", "n7"};
         tag += " " + (i % 5 == 0 ? std::string(repeated[(i / 5) % 4]) : "n" + std::to_string(i)) + "=\"" + std::to_string(i) + "\"";
     }
     const std::string file = Folder.Write("many.xml", tag + "></r>").string();
