@@ -18,16 +18,6 @@ namespace {
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
-int CountLineFeeds(const char* from, const char* to)
-{
-    int count = 0;
-    while ((from = static_cast<const char*>(std::memchr(from, '\n', static_cast<size_t>(to - from)))) != nullptr) {
-        ++count;
-        ++from;
-    }
-    return count;
-}
-
 // The bytes above 32 but those given.
 constexpr std::array<bool, 256> BytesAbove32But(std::initializer_list<char> excluded)
 {
@@ -125,19 +115,16 @@ TXMLTextMemory ReadAll(std::istream& stream, size_t& size, TXMLTextMemory* reuse
 // Whether a byte is a blank: 1 to 32; the unsigned wrap leaves out the terminator.
 bool IsSkipped(char c) { return static_cast<unsigned char>(c) - 1u < 32u; }
 
-// The first byte from `p` that is not a blank, adding the line feeds passed to
-// `lineFeeds`. A line end alone is passed at once; longer runs, an indent after it,
-// sixteen bytes at a time while as many can be read before `readable`.
-inline char* PastBlanks(char* p, const char* readable, int& lineFeeds)
+// The first byte from `p` that is not a blank. A line end alone is passed at once;
+// longer runs, an indent after it, sixteen bytes at a time while as many can be read
+// before `readable`.
+inline char* PastBlanks(char* p, const char* readable)
 {
     if (!IsSkipped(*p))
         return p;
     const int lineEnd = p[0] == '\r' && p[1] == '\n' ? 2 : p[0] == '\n' ? 1 : 0;
-    if (lineEnd > 0 && !IsSkipped(p[lineEnd])) {
-        ++lineFeeds;
+    if (lineEnd > 0 && !IsSkipped(p[lineEnd]))
         return p + lineEnd;
-    }
-    int passed = 0;
 #ifdef __SSE2__
     const __m128i thirtyTwo = _mm_set1_epi8(32);
     while (readable - p >= 16) {
@@ -145,20 +132,13 @@ inline char* PastBlanks(char* p, const char* readable, int& lineFeeds)
         const __m128i upToThirtyTwo = _mm_cmpeq_epi8(_mm_max_epu8(bytes, thirtyTwo), thirtyTwo);
         const __m128i blank = _mm_andnot_si128(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()), upToThirtyTwo);
         const int run = std::countr_one(static_cast<unsigned>(_mm_movemask_epi8(blank)));
-        const unsigned runBits = run < 16 ? (1u << run) - 1 : 0xFFFFu;
-        const unsigned lineFeedBits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))));
-        for (unsigned bits = runBits & lineFeedBits; bits != 0; bits &= bits - 1)
-            ++passed;
         p += run;
-        if (run < 16) {
-            lineFeeds += passed;
+        if (run < 16)
             return p;
-        }
     }
 #endif
-    for (; IsSkipped(*p); ++p)
-        passed += *p == '\n';
-    lineFeeds += passed;
+    while (IsSkipped(*p))
+        ++p;
     return p;
 }
 
@@ -203,6 +183,20 @@ std::optional<TTextEncoding> AnnouncedEncoding(std::string_view text, size_t& ma
 
 } // namespace
 
+int TXMLLineCounter::LineAt(const char* place)
+{
+    if (place < FCounted) {
+        FCounted = FText;
+        FLine = FFirstLine;
+    }
+    while ((FCounted = static_cast<const char*>(std::memchr(FCounted, '\n', static_cast<size_t>(place - FCounted)))) != nullptr) {
+        ++FLine;
+        ++FCounted;
+    }
+    FCounted = place;
+    return FLine;
+}
+
 TXMLTokenizer::TXMLTokenizer(std::istream& stream, TWidening widening, TXMLTextMemory* memory)
     : TXMLTokenizer(stream, ChunkSize, std::move(widening), memory)
 {
@@ -230,6 +224,7 @@ void TXMLTokenizer::Start(size_t size)
     ConvertToCodePage(size);
     FDataEnd = FData + size;
     FPosition = FChunkEnd = FTokenStart = FData;
+    FLines = TXMLLineCounter(FData);
     FSavedByte = *FChunkEnd;
     *FChunkEnd = 0;
     NextToken();
@@ -294,7 +289,7 @@ bool TXMLTokenizer::ReadBuffer()
     } else if (Widened()) {
         FChunkEnd = FDataEnd;
     } else {
-        throw EParserError("Line too long", FSourceLine);
+        throw EParserError("Line too long", SourceLine());
     }
     FSavedByte = *FChunkEnd;
     *FChunkEnd = 0;
@@ -305,12 +300,13 @@ bool TXMLTokenizer::ReadBuffer()
 inline void TXMLTokenizer::SkipBlanks()
 {
     for (;;) {
-        char* const p = PastBlanks(FPosition, FDataEnd + 1, FSourceLine);
+        char* const p = PastBlanks(FPosition, FDataEnd + 1);
         FPosition = p;
         if (*p != 0)
             return;
         // The terminator at the chunk end asks for more input; a NUL byte in the input
-        // ends it.
+        // ends it. A line too long for the next chunk is the line the blanks end on.
+        FTokenStart = FPosition;
         if (FPosition == FChunkEnd && ReadBuffer())
             continue;
         FExhausted = true;
@@ -321,8 +317,6 @@ inline void TXMLTokenizer::SkipBlanks()
 TXMLToken TXMLTokenizer::NextToken()
 {
     FUsual = false;
-    FSourceLine += FTokenLineFeeds;
-    FTokenLineFeeds = 0;
     if (!FExhausted)
         SkipBlanks();
     if (FExhausted) {
@@ -498,11 +492,9 @@ void TXMLTokenizer::ScanTag()
         while (FPosition > FTokenStart && IsBlank(FPosition[-1]))
             --FPosition;
         FReturns = FindByte<'\r'>(std::string_view(FTokenStart, static_cast<size_t>(FPosition - FTokenStart))) != std::string_view::npos;
-        FTokenLineFeeds = CountLineFeeds(FTokenStart, FPosition);
         FToken = xtText;
         return;
     }
-    FTokenLineFeeds = CountLineFeeds(FTokenStart, FPosition);
     if (kind != xtStartTag) {
         FToken = kind;
         return;
@@ -547,15 +539,14 @@ char* TXMLTokenizer::ValueEnd(char* from, bool& ampersand) const
     FTagName = std::string_view(FTokenStart + 1, static_cast<size_t>(p - FTokenStart - 1));
     FTagEntryCount = 0;
     FTagEntryBytes = 0;
-    int lineFeeds = 0;
     while (SeparatorBytes[static_cast<unsigned char>(*p)]) {
         if (*p == ' ' && UsualEntryNameBytes[static_cast<unsigned char>(p[1])]) {
             ++p;
         } else {
             // Blanks, tabs and line breaks between the entries and before the tag's end,
             // as other programs lay tags out.
-            for (; SeparatorBytes[static_cast<unsigned char>(*p)]; ++p)
-                lineFeeds += *p == '\n';
+            while (SeparatorBytes[static_cast<unsigned char>(*p)])
+                ++p;
             if (*p == '>' || (p[0] == '/' && p[1] == '>'))
                 break;
         }
@@ -609,7 +600,6 @@ char* TXMLTokenizer::ValueEnd(char* from, bool& ampersand) const
     FPosition = p + 1;
     // A tag keeps its line breaks.
     FReturns = false;
-    FTokenLineFeeds = lineFeeds;
     return true;
 }
 
@@ -635,7 +625,6 @@ void TXMLTokenizer::ScanText()
     // Most texts end their line: a CR among the trailing blanks leaves nothing to remove.
     FReturns = FReturns && FFirstReturn < end;
     FPosition = end;
-    FTokenLineFeeds = CountLineFeeds(FTokenStart, end);
     FToken = xtText;
 }
 

@@ -38,6 +38,22 @@ struct TXMLTextMemory {
     size_t capacity = 0;
 };
 
+// The line a place in a text lies on. Lines are counted only when asked for, on from the
+// place asked for last: readers ask seldom, for an error, and then mostly further on.
+class TXMLLineCounter {
+public:
+    // A text whose first byte lies on line `line`.
+    explicit TXMLLineCounter(const char* text = nullptr, int line = 1) : FText(text), FCounted(text), FFirstLine(line), FLine(line) {}
+    // The line of `place`, which lies in the text.
+    int LineAt(const char* place);
+
+private:
+    const char* FText;
+    const char* FCounted;
+    int FFirstLine;
+    int FLine;
+};
+
 // Cuts XML text into tags, text runs, comments and declarations without checking them.
 // Takes the stream in 4096-byte chunks; a chunk ends after its last line feed, so 4096
 // bytes without one fail with "Line too long on line %d". Chunk boundaries never show in
@@ -91,7 +107,7 @@ public:
     size_t TagEntryCount() const { return FTagEntryCount; }
     size_t TagEntryBytes() const { return FTagEntryBytes; }
     // The line the token begins on.
-    int SourceLine() const { return FSourceLine; }
+    int SourceLine() const { return FLines.LineAt(FTokenStart); }
     // "UTF-8" or "UTF-16" when the text was converted from that encoding into the code
     // page (announced by a byte-order mark, or UTF-8 by the XML declaration); else "".
     const char* SourceEncoding() const { return FSourceEncoding; }
@@ -167,9 +183,7 @@ private:
     bool FReturns = false;
     const char* FFirstReturn = nullptr;
     bool FExhausted = false;
-    int FSourceLine = 1;
-    // The line feeds inside the token, counted in when the next one is read.
-    int FTokenLineFeeds = 0;
+    mutable TXMLLineCounter FLines;
     const char* FSourceEncoding = "";
     TXMLToken FToken = xtEnd;
     bool FUsual = false;

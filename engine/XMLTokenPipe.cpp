@@ -38,6 +38,7 @@ TXMLTokenPipe::TXMLTokenPipe(TXMLTokenizer& tokenizer, size_t slots, size_t entr
       FEntryMask(FEntries.size() - 1)
 {
     // The current token is the reader's first, placed before the thread starts.
+    FLines = TXMLLineCounter(FTokenizer.RawTokenText().data(), FTokenizer.SourceLine());
     Put(TKind::Token);
     TakeEntries();
     FWidening = FTokenizer.ExchangeWidening([this] { return AskWidening(); });
@@ -104,7 +105,6 @@ void TXMLTokenPipe::Put(TKind kind)
         slot.length = static_cast<uint32_t>(raw.size());
         slot.returns = FTokenizer.TokenReturns();
         slot.token = FTokenizer.Token();
-        slot.line = FTokenizer.SourceLine();
         if (usual) {
             slot.nameLength = static_cast<uint32_t>(FTokenizer.TagName().size());
             const TXMLParamEntry* from = FTokenizer.TagEntries();

@@ -53,7 +53,9 @@ public:
     const TXMLParamEntry* TagEntries() const { return FTagEntries.data(); }
     size_t TagEntryCount() const { return Current().entryCount; }
     size_t TagEntryBytes() const { return FTagEntryBytes; }
-    int SourceLine() const { return Current().line; }
+    // Counted on the reading thread, in the bytes before the token, which the tokenizer's
+    // thread no longer touches.
+    int SourceLine() const { return FLines.LineAt(Current().start); }
 
 private:
     enum class TKind : uint8_t { Token, Widening, Failure };
@@ -61,7 +63,6 @@ private:
     struct TSlot {
         const char* start;
         uint32_t length;
-        int line;
         uint32_t nameLength;
         // The place of the tag's first entry in their ring, and their count.
         uint32_t entryFirst;
@@ -142,6 +143,7 @@ private:
     uint64_t FReleasedShown = 0;
     std::vector<TXMLParamEntry> FTagEntries;
     size_t FTagEntryBytes = 0;
+    mutable TXMLLineCounter FLines;
 
     // Shown by the tokenizer's thread, and what it waits for while it sleeps.
     alignas(64) std::atomic<uint64_t> FProduced{1};
