@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory_resource>
 
 // Under AddressSanitizer a block is poisoned while it is not handed out, so that a use
@@ -36,6 +37,7 @@ public:
     static constexpr size_t Granule = 16;
     static constexpr size_t MaxBlock = 4096;
     static constexpr size_t ChunkSize = 64 * 1024;
+    static constexpr size_t PrefetchDistance = 4096;
 
     TXMLArena() = default;
     ~TXMLArena() override;
@@ -61,6 +63,7 @@ public:
             const size_t size = (sizeClass + 1) * Granule;
             if (static_cast<size_t>(FEnd - FNext) >= size) {
                 void* block = FNext;
+                PrefetchAhead();
                 FNext += size;
                 ++FBlocksInUse;
                 return block;
@@ -156,6 +159,15 @@ private:
         return !FHeapOnly && bytes > 0 && bytes <= MaxBlock && alignment <= Granule;
     }
     static size_t ClassOf(size_t bytes) { return (bytes + Granule - 1) / Granule - 1; }
+    // Asks for the memory a page ahead of the next block, to be written: a tree read from
+    // a big document fills its chunks faster than the processor fetches their lines on its
+    // own, and such a load spent a quarter of its time waiting for them. Computed as a
+    // number, since the place may lie past the chunk; a prefetch of memory that is not
+    // there does nothing.
+    void PrefetchAhead() const
+    {
+        __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(FNext) + PrefetchDistance), 1);
+    }
     // A block of a size class when the chunk has no room for it, or under
     // AddressSanitizer.
     void* Take(size_t sizeClass);
