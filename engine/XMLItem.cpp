@@ -60,12 +60,13 @@ void TXMLItem::GrowChildren()
 {
     if (FCapacityBits >= 31)
         throw std::length_error("Too many child items");
-    auto** children = static_cast<TXMLItem**>(Memory()->Allocate(2 * Capacity() * sizeof(TXMLItem*), alignof(TXMLItem*)));
+    TXMLArena* const memory = Memory();
+    const size_t capacity = Capacity();
+    auto** children = static_cast<TXMLItem**>(memory->Allocate(2 * capacity * sizeof(TXMLItem*), alignof(TXMLItem*)));
     std::memcpy(children, FChildren, FCount * sizeof(TXMLItem*));
-    const uint8_t bits = FCapacityBits + 1;
-    ReleaseChildren();
+    memory->Deallocate(FChildren, capacity * sizeof(TXMLItem*), alignof(TXMLItem*));
     FChildren = children;
-    FCapacityBits = bits;
+    ++FCapacityBits;
 }
 
 void TXMLItem::InsertChild(size_t index, TXMLItem* child)
