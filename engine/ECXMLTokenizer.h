@@ -183,6 +183,8 @@ private:
     bool FReturns = false;
     const char* FFirstReturn = nullptr;
     bool FExhausted = false;
+    // The length of the last run of blanks read sixteen bytes at a time.
+    unsigned FBlankRun = 0;
     mutable TXMLLineCounter FLines;
     const char* FSourceEncoding = "";
     TXMLToken FToken = xtEnd;

@@ -159,13 +159,16 @@ TEST(XMLTokenizer, EveryCodeFromOneToThirtyTwoIsABlankAcrossChunks)
               (Tokens{"start <a> @1", "empty <b/> @3001"}));
     EXPECT_EQ(Tokenize<TXMLLargeTokenizer>("<a>" + blanks + "<b/>", true),
               (Tokens{"start <a> @1", "empty <b/> @3001"}));
-    // Runs of every length with line feeds anywhere in them, up to the end of the input.
+    // Runs of every length with line feeds anywhere in them, up to the end of the input;
+    // half of them as long as the one before, as siblings' indents are, or one longer.
     std::mt19937 random(5);
     std::string input;
     Tokens expected;
     int line = 1;
+    int length = 0;
     for (int tag = 0; tag < 2000; ++tag) {
-        for (int run = random() % 41; run > 0; --run) {
+        length = random() % 2 ? length + static_cast<int>(random() % 4 == 0) : static_cast<int>(random() % 41);
+        for (int run = length; run > 0; --run) {
             const char blank = " \t\r\n"[random() % 4];
             line += blank == '\n';
             input += blank;
