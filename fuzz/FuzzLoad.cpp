@@ -66,6 +66,10 @@ TTreeFacts Survey(TXMLItem* root)
         // A name that begins like a declaration or a comment reads back as one.
         const std::string head = UpperCase(std::string_view(item->Name()).substr(0, 4));
         facts.plain = facts.plain && PlainName(item->Name(), true) && !head.starts_with("?XML") && !head.starts_with("!--");
+        // A value ending in a blank ("&#10;" read at a text's end) is written with the
+        // blank as it is, which the next reading trims off with the text's trailing blanks.
+        const std::string_view value = item->Value();
+        facts.plain = facts.plain && (value.empty() || static_cast<unsigned char>(value.back()) > 32);
         // An entry without "=" is written as ' =""', which reads back as a value of two
         // quotes; a repeated name takes the first one's value, decoded once more.
         const TXMLParams& params = item->Params();
