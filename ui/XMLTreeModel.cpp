@@ -12,8 +12,8 @@ namespace {
 // search of its rows.
 constexpr size_t MaxRenamed = 64;
 
-// How many nodes ahead a walk over the nodes asks for their items.
-constexpr size_t ReadAhead = 16;
+// How many children ahead a walk over an item's children asks for their items.
+constexpr int ReadAhead = 16;
 
 std::uint32_t NameHash(const std::string& name) { return static_cast<std::uint32_t>(std::hash<std::string>{}(name)); }
 
@@ -41,35 +41,39 @@ void TXMLTreeModel::Rebuild(TXMLItem* root, bool refittable)
 {
     beginResetModel();
     FNodes.clear();
+    FHasChildren.clear();
     FLongest.clear();
     FParentsEnd = 0;
     FRefittable = refittable;
     if (root) {
-        FNodes.push_back({root, -1, 0, 0, 0, 0});
-        for (size_t i = 0; i < FNodes.size(); ++i) {
-            // The nodes meet the items breadth first, which the memory does not hold in
-            // that order: the item a few nodes on is asked for while this one is read.
-#if defined(__GNUC__)
-            if (i + ReadAhead < FNodes.size())
-                __builtin_prefetch(FNodes[i + ReadAhead].item);
-#endif
-            const auto node = static_cast<std::int32_t>(i);
-            const std::int32_t depth = FNodes[i].depth;
-            // Noted while the item is at hand: a second walk would meet every item again.
-            NoteName(node);
-            if (depth > MaxNodeDepth)
-                continue;
-            FNodes[i].firstChild = static_cast<std::int32_t>(FNodes.size());
+        AddNode(root, -1, 0);
+        // The nodes with children, in the order of their nodes and so of their children's:
+        // the leaves, most nodes of a big tree, are met only once, when they are added.
+        std::vector<std::int32_t> parents;
+        if (FHasChildren[0])
+            parents.push_back(0);
+        for (size_t next = 0; next < parents.size(); ++next) {
+            const std::int32_t node = parents[next];
+            const std::int32_t depth = FNodes[node].depth;
+            FNodes[node].firstChild = static_cast<std::int32_t>(FNodes.size());
+            FParentsEnd = static_cast<size_t>(node) + 1;
             if (depth == MaxNodeDepth) {
                 AddDescendants(node);
-            } else {
-                TXMLItem* item = FNodes[i].item;
-                FNodes[i].count = item->Count();
-                for (int child = 0; child < item->Count(); ++child)
-                    FNodes.push_back({item->Items(child), node, 0, 0, depth + 1, 0});
+                continue;
             }
-            if (FNodes[i].count > 0)
-                FParentsEnd = i + 1;
+            TXMLItem* item = FNodes[node].item;
+            const int count = item->Count();
+            for (int child = 0; child < count; ++child) {
+                // Each child item is read as its node is added: the one a few children on
+                // is asked for meanwhile.
+#if defined(__GNUC__)
+                if (child + ReadAhead < count)
+                    __builtin_prefetch(item->Items(child + ReadAhead));
+#endif
+                AddNode(item->Items(child), node, depth + 1);
+                if (FHasChildren.back())
+                    parents.push_back(static_cast<std::int32_t>(FNodes.size() - 1));
+            }
         }
     }
     endResetModel();
@@ -121,8 +125,19 @@ void TXMLTreeModel::TNodes::AddBlock() { FBlocks.push_back(std::make_unique_for_
 void TXMLTreeModel::AddDescendants(std::int32_t node)
 {
     const std::size_t first = FNodes.size();
-    ForEachDescendant(FNodes[node].item, [&](TXMLItem* item) { FNodes.push_back({item, node, 0, 0, MaxNodeDepth + 1, 0}); });
+    ForEachDescendant(FNodes[node].item, [&](TXMLItem* item) { AddNode(item, node, MaxNodeDepth + 1); });
     FNodes[node].count = static_cast<std::int32_t>(FNodes.size() - first);
+}
+
+void TXMLTreeModel::AddNode(TXMLItem* item, std::int32_t parent, std::int32_t depth)
+{
+    // Below MaxNodeDepth an item's descendants stand as the children of its ancestor
+    // there, so its node has none.
+    const std::int32_t count = depth > MaxNodeDepth ? 0 : item->Count();
+    FNodes.push_back({item, parent, 0, count, depth, 0});
+    FHasChildren.push_back(count > 0);
+    // Noted while the item is at hand: a second walk would meet every item again.
+    NoteName(static_cast<std::int32_t>(FNodes.size() - 1));
 }
 
 bool TXMLTreeModel::NoteName(std::int32_t node)
@@ -208,7 +223,7 @@ Qt::ItemFlags TXMLTreeModel::flags(const QModelIndex& index) const
     // The nodes change their shape only when they are rebuilt, which resets the model, so
     // a leaf stays one as long as the view knows it; told so, the view lays a leaf out
     // without looking up whether it is open.
-    if (FNodes[index.internalId()].count == 0)
+    if (!FHasChildren[index.internalId()])
         flags |= Qt::ItemNeverHasChildren;
     return flags;
 }

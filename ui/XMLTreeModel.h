@@ -99,6 +99,8 @@ private:
 
     // Adds the items below `node`'s in document order as its children.
     void AddDescendants(std::int32_t node);
+    // Adds a node for `item`, its children counted but not yet added.
+    void AddNode(TXMLItem* item, std::int32_t parent, std::int32_t depth);
     // Takes the name of the node's item into the longest names, and into its hash when
     // the nodes are refittable; whether the hash changed.
     bool NoteName(std::int32_t node);
@@ -106,6 +108,9 @@ private:
     QModelIndex IndexOfNode(std::int32_t node) const;
 
     TNodes FNodes;
+    // For each node, whether it has children: the view asks for every row it lays out,
+    // and these bits stay in the cache where the nodes of a big tree do not.
+    std::vector<bool> FHasChildren;
     // For each depth, the node with the longest name, found while the nodes were built.
     std::vector<std::int32_t> FLongest;
     // One past the last node with children: the leaves after it, most of a big tree's
