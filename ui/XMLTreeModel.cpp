@@ -1,6 +1,10 @@
 #include "XMLTreeModel.h"
 
+#include <QScopeGuard>
+
+#include <exception>
 #include <functional>
+#include <thread>
 #include <utility>
 
 #include "DocumentText.h"
@@ -14,6 +18,9 @@ constexpr size_t MaxRenamed = 64;
 
 // How many children ahead a walk over an item's children asks for their items.
 constexpr int ReadAhead = 16;
+
+// From this many nodes on, a level's nodes are added by two threads.
+constexpr size_t ParallelChildren = size_t{1} << 16;
 
 std::uint32_t NameHash(const std::string& name) { return static_cast<std::uint32_t>(std::hash<std::string>{}(name)); }
 
@@ -47,36 +54,104 @@ void TXMLTreeModel::Rebuild(TXMLItem* root, bool refittable)
     FRefittable = refittable;
     if (root) {
         AddNode(root, -1, 0);
-        // The nodes with children, in the order of their nodes and so of their children's:
-        // the leaves, most nodes of a big tree, are met only once, when they are added.
-        std::vector<std::int32_t> parents;
+        // Level by level: the nodes of a level with children, in the order of their
+        // nodes, and so of their children's.
+        std::vector<std::int32_t> level;
         if (FHasChildren[0])
-            parents.push_back(0);
-        for (size_t next = 0; next < parents.size(); ++next) {
-            const std::int32_t node = parents[next];
-            const std::int32_t depth = FNodes[node].depth;
-            FNodes[node].firstChild = static_cast<std::int32_t>(FNodes.size());
-            FParentsEnd = static_cast<size_t>(node) + 1;
-            if (depth == MaxNodeDepth) {
-                AddDescendants(node);
+            level.push_back(0);
+        while (!level.empty()) {
+            FParentsEnd = static_cast<size_t>(level.back()) + 1;
+            if (FNodes[level.front()].depth < MaxNodeDepth) {
+                level = AddChildren(level);
                 continue;
             }
-            TXMLItem* item = FNodes[node].item;
-            const int count = item->Count();
-            for (int child = 0; child < count; ++child) {
-                // Each child item is read as its node is added: the one a few children on
-                // is asked for meanwhile.
-#if defined(__GNUC__)
-                if (child + ReadAhead < count)
-                    __builtin_prefetch(item->Items(child + ReadAhead));
-#endif
-                AddNode(item->Items(child), node, depth + 1);
-                if (FHasChildren.back())
-                    parents.push_back(static_cast<std::int32_t>(FNodes.size() - 1));
+            for (const std::int32_t node : level) {
+                FNodes[node].firstChild = static_cast<std::int32_t>(FNodes.size());
+                AddDescendants(node);
             }
+            break;
         }
     }
     endResetModel();
+}
+
+std::vector<std::int32_t> TXMLTreeModel::AddChildren(const std::vector<std::int32_t>& level)
+{
+    const size_t first = FNodes.size();
+    size_t added = 0;
+    for (const std::int32_t node : level) {
+        FNodes[node].firstChild = static_cast<std::int32_t>(first + added);
+        added += static_cast<size_t>(FNodes[node].count);
+    }
+    FNodes.resize(first + added);
+    FHasChildren.resize(first + added, false);
+    // A big level is shared with a second thread, in two stretches of about as many
+    // children: walking millions of items, each waits for the memory, not the processor.
+    size_t split = level.size();
+    if (added >= ParallelChildren) {
+        size_t before = 0;
+        for (split = 0; split < level.size() && 2 * before < added; ++split)
+            before += static_cast<size_t>(FNodes[level[split]].count);
+    }
+    TChildren early;
+    TChildren late;
+    std::exception_ptr lateFailure;
+    std::thread helper;
+    const auto joined = qScopeGuard([&] {
+        if (helper.joinable())
+            helper.join();
+    });
+    if (split < level.size()) {
+        helper = std::thread([&] {
+            try {
+                AddChildren(level.data() + split, level.size() - split, late);
+            } catch (...) {
+                lateFailure = std::current_exception();
+            }
+        });
+    }
+    AddChildren(level.data(), split, early);
+    if (helper.joinable())
+        helper.join();
+    if (lateFailure)
+        std::rethrow_exception(lateFailure);
+    // The first of the longest names, as one walk over the nodes in order finds it.
+    FLongest.push_back(late.longest >= 0 && (early.longest < 0 || late.longestSize > early.longestSize) ? late.longest : early.longest);
+    early.parents.insert(early.parents.end(), late.parents.begin(), late.parents.end());
+    for (const std::int32_t node : early.parents)
+        FHasChildren[static_cast<size_t>(node)] = true;
+    return std::move(early.parents);
+}
+
+void TXMLTreeModel::AddChildren(const std::int32_t* parents, size_t count, TChildren& found)
+{
+    for (size_t i = 0; i < count; ++i) {
+        const std::int32_t parent = parents[i];
+        const TNode& at = FNodes[static_cast<size_t>(parent)];
+        TXMLItem* const item = at.item;
+        const int children = at.count;
+        const std::int32_t firstChild = at.firstChild;
+        const std::int32_t depth = at.depth + 1;
+        for (int child = 0; child < children; ++child) {
+            // Each child item is read as its node is added: the one a few children on is
+            // asked for meanwhile.
+#if defined(__GNUC__)
+            if (child + ReadAhead < children)
+                __builtin_prefetch(item->Items(child + ReadAhead));
+#endif
+            TXMLItem* const childItem = item->Items(child);
+            const std::string& name = childItem->Name();
+            const std::int32_t node = firstChild + child;
+            const std::int32_t grandchildren = childItem->Count();
+            FNodes[static_cast<size_t>(node)] = {childItem, parent, 0, grandchildren, depth, FRefittable ? NameHash(name) : 0};
+            if (grandchildren > 0)
+                found.parents.push_back(node);
+            if (found.longest < 0 || name.size() > found.longestSize) {
+                found.longest = node;
+                found.longestSize = name.size();
+            }
+        }
+    }
 }
 
 bool TXMLTreeModel::Refit(TXMLItem* root)

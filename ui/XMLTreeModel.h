@@ -81,6 +81,13 @@ private:
         size_t size() const { return FSize; }
         bool empty() const { return FSize == 0; }
         void clear() { FSize = 0; }
+        // New nodes are left for the caller to write.
+        void resize(size_t size)
+        {
+            while (FBlocks.size() << Shift < size)
+                AddBlock();
+            FSize = size;
+        }
         void push_back(const TNode& node)
         {
             if ((FSize >> Shift) == FBlocks.size())
@@ -97,6 +104,18 @@ private:
         size_t FSize = 0;
     };
 
+    // What adding the children of some nodes of a level found.
+    struct TChildren {
+        std::vector<std::int32_t> parents; // the children with children of their own
+        std::int32_t longest = -1;         // the first with the longest name
+        size_t longestSize = 0;
+    };
+    // Adds the children of the nodes of `level`, the next level; the ones with children
+    // of their own are returned in order.
+    std::vector<std::int32_t> AddChildren(const std::vector<std::int32_t>& level);
+    // Writes the nodes of the children of `count` nodes of a level into the room made
+    // for them.
+    void AddChildren(const std::int32_t* parents, size_t count, TChildren& found);
     // Adds the items below `node`'s in document order as its children.
     void AddDescendants(std::int32_t node);
     // Adds a node for `item`, its children counted but not yet added.

@@ -79,6 +79,62 @@ TEST_F(MainWindow, EveryParentIsExpandedAfterALoadAndARefresh)
     EXPECT_EQ(closed(), QStringList());
 }
 
+// A level of tens of thousands of nodes, whose nodes a second thread helps to add, shows
+// the document as it is, every parent open, after a load and after a refresh that renamed
+// an item late in that level; its longest name, late too, sets the column's width.
+TEST_F(MainWindow, ALevelOfManyNodesShowsTheDocument)
+{
+    const auto write = [this](const std::string& renamed) {
+        std::string text = "<R>";
+        for (int group = 0; group < 300; ++group) {
+            text += "<G" + std::to_string(group) + ">";
+            for (int item = 0; item < 250; ++item) {
+                std::string name = "I" + std::to_string(item % 13);
+                if (group == 280 && item == 200)
+                    name = renamed;
+                text += item % 7 == 3 ? "<" + name + "><K/><L" + std::to_string(item) + "/></" + name + ">" : "<" + name + "/>";
+            }
+            text += "</G" + std::to_string(group) + ">";
+        }
+        return QString::fromStdString(Folder.Write("level.xml", text + "</R>").string());
+    };
+    const auto matches = [this] {
+        int nodes = 0;
+        std::vector<std::pair<QModelIndex, const TXMLItem*>> pending{{Node({}), Window->XML.Root()}};
+        while (!pending.empty()) {
+            const auto [node, item] = pending.back();
+            pending.pop_back();
+            ++nodes;
+            if (node.data().toString() != QString::fromStdString(item->Name()) || Tree()->model()->rowCount(node) != item->Count())
+                return testing::AssertionFailure() << "node " << nodes << " shows " << node.data().toString().toStdString() << " for " << item->Name();
+            if (item->Count() > 0 && !Tree()->isExpanded(node))
+                return testing::AssertionFailure() << item->Name() << " is closed";
+            for (int row = 0; row < item->Count(); ++row) {
+                const QModelIndex child = Tree()->model()->index(row, 0, node);
+                if (child.parent() != node)
+                    return testing::AssertionFailure() << "a child of " << item->Name() << " names another parent";
+                pending.emplace_back(child, item->Items(row));
+            }
+        }
+        if (nodes != 1 + 300 + 300 * 250 + 300 * 36 * 2)
+            return testing::AssertionFailure() << nodes << " nodes";
+        return testing::AssertionSuccess();
+    };
+    const auto fits = [this](const QString& name) {
+        const QModelIndex node = Node({280, 200});
+        EXPECT_EQ(node.data().toString(), name);
+        return Tree()->header()->minimumSectionSize() >= Tree()->visualRect(node).left() + Tree()->horizontalScrollBar()->value() +
+                                                              Tree()->fontMetrics().horizontalAdvance(name);
+    };
+    Open({write("Wider")});
+    EXPECT_TRUE(matches());
+    EXPECT_TRUE(fits(QStringLiteral("Wider")));
+    write(std::string(60, 'W'));
+    Command("aRefresh")->trigger();
+    EXPECT_TRUE(matches());
+    EXPECT_TRUE(fits(QString::fromStdString(std::string(60, 'W'))));
+}
+
 // The tree's column is as wide as its widest node, deep ones included, after a load and
 // after a refresh that found longer names.
 TEST_F(MainWindow, TheTreeColumnFitsTheWidestNode)
