@@ -16,6 +16,7 @@
 #include "Exceptions.h"
 #include "SafeFile.h"
 #include "XMLNameIndex.h"
+#include "XMLStreamReading.h"
 #include "XMLTokenPipe.h"
 #include "XMLWriter.h"
 
@@ -282,13 +283,21 @@ void TXMLLoader::Read(TXMLItem& item, std::istream& stream, TPass pass, bool& wi
                 throw TEdited{};
             return true;
         };
-    bool complete;
+    bool complete = false;
+    bool again = false;
     try {
         complete = ReadStream(item, stream, pass == Whole, std::move(widening), memory, encoding, styleSheet);
     } catch (const TRefused&) {
         return;
     } catch (const TEdited&) {
-        // The items read so far may be gone: the whole stream is read again.
+        // The items read so far may be gone.
+        again = true;
+    } catch (const TXMLStreamGrew&) {
+        // The text read was not the stream's.
+        again = true;
+    }
+    if (again) {
+        // The whole stream is read again, all of it at once.
         stream.clear();
         stream.seekg(0);
         complete = ReadStream(item, stream, true, {}, memory, encoding, styleSheet);

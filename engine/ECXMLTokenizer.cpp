@@ -13,6 +13,7 @@
 #include "ByteSearch.h"
 #include "CodePage.h"
 #include "Exceptions.h"
+#include "XMLStreamReading.h"
 
 namespace {
 
@@ -78,23 +79,25 @@ size_t RemainingSize(std::istream& stream)
     return end > here ? static_cast<size_t>(end - here) : 0;
 }
 
-// The rest of a stream, with one spare byte after it, in the memory `reuse` holds when
-// that is large enough; `size` is set to its length.
-TXMLTextMemory ReadAll(std::istream& stream, size_t& size, TXMLTextMemory* reuse)
+// Room for `length` bytes and a spare byte: the memory `reuse` holds when that is large
+// enough.
+TXMLTextMemory TextMemory(size_t length, TXMLTextMemory* reuse)
+{
+    if (reuse && reuse->capacity > length)
+        return std::exchange(*reuse, {});
+    // Memory held and too small goes first, so that a grown file never needs both.
+    if (reuse)
+        *reuse = {};
+    return {std::unique_ptr<char[]>(new char[length + 1]), length + 1};
+}
+
+// The rest of a stream, which says it holds `length` more bytes (0: cannot tell), with one
+// spare byte after it, in the memory `reuse` holds when that is large enough; `size` is
+// set to its length.
+TXMLTextMemory ReadAll(std::istream& stream, size_t length, size_t& size, TXMLTextMemory* reuse)
 {
     constexpr size_t Step = 64 * 1024;
-    size_t length = RemainingSize(stream);
-    if (length == 0)
-        length = Step;
-    TXMLTextMemory read;
-    if (reuse && reuse->capacity > length) {
-        read = std::exchange(*reuse, {});
-    } else {
-        // Memory held and too small goes first, so that a grown file never needs both.
-        if (reuse)
-            *reuse = {};
-        read = {std::unique_ptr<char[]>(new char[length + 1]), length + 1};
-    }
+    TXMLTextMemory read = TextMemory(length == 0 ? Step : length, reuse);
     size = 0;
     for (;;) {
         const size_t room = read.capacity - 1;
@@ -214,8 +217,19 @@ TXMLTokenizer::TXMLTokenizer(std::istream& stream, size_t capacity, TWidening wi
     : FMemory(memory), FCapacity(capacity), FWidening(std::move(widening))
 {
     size_t size = 0;
-    FRead = ReadAll(stream, size, memory);
-    FData = FRead.text.get();
+    const size_t length = RemainingSize(stream);
+    // A big stream is cut into tokens while the rest of it is still being read; the
+    // whole-stream tokenizer needs all of it at once.
+    if (capacity > 0 && TXMLStreamReading::Worthwhile(length)) {
+        FRead = TextMemory(length, memory);
+        FData = FRead.text.get();
+        FReading = std::make_unique<TXMLStreamReading>(stream, FData, length);
+        FReadable = FReading->Await(0);
+        size = length;
+    } else {
+        FRead = ReadAll(stream, length, size, memory);
+        FData = FRead.text.get();
+    }
     Start(size);
 }
 
@@ -240,16 +254,23 @@ void TXMLTokenizer::Start(size_t size)
 
 TXMLTokenizer::~TXMLTokenizer()
 {
+    FReading.reset();
     if (FMemory && FRead.capacity > FMemory->capacity)
         *FMemory = std::move(FRead);
 }
 
 void TXMLTokenizer::ConvertToCodePage(size_t& size)
 {
+    // The start of a text still being read tells its encoding once it holds the end of
+    // the first tag; a converted text is converted whole.
+    if (FReading && std::string_view(FData, FReadable).find('>') == std::string_view::npos)
+        size = WholeText();
     size_t mark;
-    const std::optional<TTextEncoding> encoding = AnnouncedEncoding(std::string_view(FData, size), mark);
+    const std::optional<TTextEncoding> encoding = AnnouncedEncoding(std::string_view(FData, FReading ? FReadable : size), mark);
     if (!encoding)
         return;
+    if (FReading)
+        size = WholeText();
     FSourceEncoding = *encoding == TTextEncoding::Utf8 ? "UTF-8" : "UTF-16";
     size -= mark;
     std::memmove(FData, FData + mark, size);
@@ -282,9 +303,33 @@ bool TXMLTokenizer::Widened()
     return true;
 }
 
+size_t TXMLTokenizer::WholeText()
+{
+    const size_t whole = FReading->Whole();
+    FReading.reset();
+    FReadable = whole;
+    // A stream that ended early ends the text there.
+    FDataEnd = FData + whole;
+    return whole;
+}
+
+void TXMLTokenizer::AwaitText(size_t end)
+{
+    if (end < TextSize()) {
+        FReadable = FReading->Await(end);
+        if (FReadable >= end)
+            return;
+    }
+    WholeText();
+}
+
 bool TXMLTokenizer::ReadBuffer()
 {
     *FChunkEnd = FSavedByte;
+    // The chunk, the bytes a search of blanks reads at its end and the bytes a full chunk
+    // is cut back from.
+    if (FReading && (FCapacity == 0 || static_cast<size_t>(FPosition - FData) + FCapacity + 16 > FReadable))
+        AwaitText(FCapacity == 0 ? TextSize() : static_cast<size_t>(FPosition - FData) + FCapacity + 16);
     // The chunk starts at the position, as in a buffer refilled from the stream with the
     // bytes not yet consumed; the token read so far stays where it lies in the text.
     const size_t available = static_cast<size_t>(FDataEnd - FPosition);
@@ -295,6 +340,8 @@ bool TXMLTokenizer::ReadBuffer()
         // A full buffer ends after the last line feed among its inner bytes.
         FChunkEnd = const_cast<char*>(lineFeed) + 1;
     } else if (Widened()) {
+        if (FReading)
+            WholeText();
         FChunkEnd = FDataEnd;
     } else {
         throw EParserError("Line too long", SourceLine());

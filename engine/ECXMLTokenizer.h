@@ -29,6 +29,8 @@ struct TXMLParamEntry {
     bool ampersand;
 };
 
+class TXMLStreamReading;
+
 // The memory a text was read into, handed from one tokenizer to the next: a text read
 // again then lands in pages already mapped, where fresh memory has the system clear each
 // of its pages first.
@@ -59,9 +61,10 @@ private:
 // bytes without one fail with "Line too long on line %d". Chunk boundaries never show in
 // the tokens, and a token of many lines may run over any number of chunks.
 //
-// The stream is read whole at construction and the chunks are windows on that copy, so
-// no byte is moved twice and a token stays where it lies; the chunk rules are those of a
-// 4096-byte buffer refilled from the stream.
+// The stream is read whole and the chunks are windows on that copy, so no byte is moved
+// twice and a token stays where it lies; the chunk rules are those of a 4096-byte buffer
+// refilled from the stream. A big stream is read on a thread of its own while its first
+// chunks are cut, each chunk waiting for its bytes.
 class TXMLTokenizer {
 public:
     static constexpr size_t ChunkSize = 4096;
@@ -127,6 +130,10 @@ protected:
     TXMLTokenizer(std::istream& stream, size_t capacity, TWidening widening, TXMLTextMemory* memory);
 
 private:
+    // Waits for the rest of a text still being read; its length.
+    size_t WholeText();
+    // Waits until the text's first `end` bytes are read, or all of it when shorter.
+    void AwaitText(size_t end);
     // Converts the text of `size` bytes at FData and begins at its first token.
     void Start(size_t size);
     // Converts the text read, as its start announces, failing with the character the code
@@ -167,6 +174,10 @@ private:
     // The text's bytes and one spare byte for the terminator of the last chunk, read from
     // a stream or taken over.
     TXMLTextMemory FRead;
+    // The reading of the rest of a big stream into FRead, until it is done; the bytes from
+    // the text's start known to be read.
+    std::unique_ptr<TXMLStreamReading> FReading;
+    size_t FReadable = 0;
     TXMLTextMemory* FMemory = nullptr;
     std::string FGivenText;
     char* FData;

@@ -3,6 +3,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -10,21 +11,29 @@
 #include "ECXMLTokenizer.h"
 #include "EngineTestSupport.h"
 #include "Exceptions.h"
+#include "XMLStreamReading.h"
 
 namespace {
 
 using Tokens = std::vector<std::string>;
 
 // Every token up to xtEnd as "kind text", with "@line" when asked; or the error message.
+// With `widen`, the chunked tokenizer reads on past a line too long for its chunks, and
+// with `memory` it reads into that memory.
 template <class Tokenizer>
-Tokens Tokenize(std::istream& stream, bool withLines = false)
+Tokens Tokenize(std::istream& stream, bool withLines = false, bool widen = false, TXMLTextMemory* memory = nullptr)
 {
     static const std::map<TXMLToken, std::string> Kinds{
         {xtComment, "comment"}, {xtDeclaration, "declaration"}, {xtText, "text"},
         {xtStartTag, "start"}, {xtEndTag, "endtag"}, {xtEmptyTag, "empty"}, {xtCData, "cdata"}};
     Tokens tokens;
     try {
-        Tokenizer tokenizer(stream);
+        Tokenizer tokenizer = [&] {
+            if constexpr (std::is_same_v<Tokenizer, TXMLTokenizer>)
+                return TXMLTokenizer(stream, widen ? TXMLTokenizer::TWidening([] { return true; }) : TXMLTokenizer::TWidening(), memory);
+            else
+                return Tokenizer(stream);
+        }();
         for (; tokenizer.Token() != xtEnd; tokenizer.NextToken()) {
             tokens.push_back(Kinds.at(tokenizer.Token()) + " " + tokenizer.TokenString());
             if (withLines)
@@ -232,6 +241,15 @@ TEST(XMLTokenizer, FullBufferWithoutLineFeedFailsAsLineTooLong)
 
 // Lines of random length whose line ends fall inside tags and text runs, so that every
 // chunk boundary cuts a token.
+// The tokens, a line each.
+std::string Joined(const Tokens& tokens)
+{
+    std::string text;
+    for (const std::string& token : tokens)
+        text += token + "\n";
+    return text;
+}
+
 std::string StraddlingDocument(unsigned seed, size_t size)
 {
     std::mt19937 random(seed);
@@ -272,6 +290,38 @@ TEST(XMLTokenizer, StreamThatCannotTellItsSizeGivesTheSameTokens)
     TPipeBuffer largePipe(input);
     std::istream largeStream(&largePipe);
     EXPECT_EQ(Tokenize<TXMLLargeTokenizer>(largeStream, true), expected);
+}
+
+// A big stream is cut into tokens while it is still being read: neither the chunks nor
+// the place the reading has reached show in the tokens, whether the stream says it is as
+// long as it is or longer, and a line too long for the chunks widens the reading to the
+// rest of it. A stream that holds more than it says is not read that way.
+TEST(XMLTokenizer, ABigStreamCutWhileItIsReadGivesTheSameTokens)
+{
+    for (unsigned seed = 1; seed <= 3; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::string input = StraddlingDocument(seed, size_t{3} << 19);
+        // A line too long for the chunks, from near the start to late.
+        const size_t tagEnd = input.find('>', (seed - 1) * input.size() / 3);
+        input.insert(tagEnd + 1, "<long>" + std::string(6000, 'w') + "</long>");
+        const Tokens expected = Tokenize<TXMLLargeTokenizer>(input, true);
+        ASSERT_GT(expected.size(), 10000u);
+        for (const size_t told : {input.size(), input.size() + 100000}) {
+            for (const bool slowly : {false, true}) {
+                enginetest::TToldText buffer(input, told, std::string::npos, slowly);
+                std::istream stream(&buffer);
+                // Memory holding bytes that would show as tokens of their own, should any
+                // be read before the stream's bytes reach them.
+                TXMLTextMemory memory{std::make_unique<char[]>(told + 1), told + 1};
+                std::fill_n(memory.text.get(), memory.capacity, '<');
+                const Tokens tokens = Tokenize<TXMLTokenizer>(stream, true, true, &memory);
+                EXPECT_TRUE(enginetest::SameLines(Joined(tokens), Joined(expected))) << told << (slowly ? " slowly" : "");
+            }
+        }
+        enginetest::TToldText longer(input, input.size() - 100000, std::string::npos, true);
+        std::istream stream(&longer);
+        EXPECT_THROW(Tokenize<TXMLTokenizer>(stream, true, true), TXMLStreamGrew);
+    }
 }
 
 TEST(XMLTokenizer, TokenOfManyLinesLargerThanTheBufferIsKeptWhole)

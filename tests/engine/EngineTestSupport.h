@@ -1,16 +1,21 @@
 #pragma once
 
 #include <algorithm>
+#include <thread>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <streambuf>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "ECXMLParser.h"
 #include "Portable.h"
@@ -44,6 +49,73 @@ inline std::string RandomWord(std::mt19937& random, size_t length)
         text += static_cast<char>('a' + random() % 26);
     return text;
 }
+
+// Whether two long texts, trees' dumps or token lists, are the same; else the first line
+// where they differ, rather than the diff of the whole that a comparison would print.
+inline testing::AssertionResult SameLines(std::string_view got, std::string_view expected)
+{
+    if (got == expected)
+        return testing::AssertionSuccess();
+    size_t line = 1;
+    size_t from = 0;
+    for (size_t i = 0; i < std::min(got.size(), expected.size()) && got[i] == expected[i]; ++i)
+        if (got[i] == '\n') {
+            ++line;
+            from = i + 1;
+        }
+    auto lineOf = [from](std::string_view text) { return std::string(text.substr(from, std::min<size_t>(text.find('\n', from), from + 200) - from)); };
+    return testing::AssertionFailure() << "line " << line << " is \"" << lineOf(got) << "\" instead of \"" << lineOf(expected) << "\"";
+}
+
+// A text read through a stream that says it holds `told` bytes, and, with `failAt`, fails
+// when a byte at or past that place is asked for. With `slowly`, it hands its bytes out
+// 32 KiB at a time, a fifth of a millisecond apart, as a slow disk does.
+class TToldText : public std::streambuf {
+public:
+    TToldText(std::string text, size_t told, size_t failAt = std::string::npos, bool slowly = false)
+        : FText(std::move(text)), FTold(told), FFailAt(std::min(failAt, FText.size())), FSlowly(slowly)
+    {
+        seekpos(0, std::ios_base::in);
+    }
+
+protected:
+    int_type underflow() override
+    {
+        if (egptr() == FText.data() + FFailAt) {
+            if (FFailAt < FText.size())
+                throw std::runtime_error("the disk failed");
+            return traits_type::eof();
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        setg(eback(), egptr(), PieceEnd(egptr()));
+        return traits_type::to_int_type(*gptr());
+    }
+    pos_type seekoff(off_type offset, std::ios_base::seekdir dir, std::ios_base::openmode mode) override
+    {
+        const off_type from = dir == std::ios_base::beg ? 0 : dir == std::ios_base::end ? static_cast<off_type>(FTold) : Position();
+        return seekpos(pos_type(from + offset), mode);
+    }
+    pos_type seekpos(pos_type position, std::ios_base::openmode) override
+    {
+        // A place past the bytes at hand is kept, and reads as the end.
+        FPast = static_cast<off_type>(position);
+        char* const place = FText.data() + std::min(static_cast<size_t>(FPast), FFailAt);
+        setg(FText.data(), place, PieceEnd(place));
+        if (place - FText.data() == FPast)
+            FPast = -1;
+        return position;
+    }
+
+private:
+    off_type Position() const { return FPast >= 0 ? FPast : gptr() - eback(); }
+    char* PieceEnd(char* from) { return FSlowly ? std::min(from + 32 * 1024, FText.data() + FFailAt) : FText.data() + FFailAt; }
+
+    std::string FText;
+    size_t FTold;
+    size_t FFailAt;
+    bool FSlowly;
+    off_type FPast = -1;
+};
 
 inline void LoadText(TECXMLParser& document, std::string_view text)
 {
