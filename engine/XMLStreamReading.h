@@ -19,7 +19,7 @@ struct TXMLStreamGrew {};
 class TXMLStreamReading {
 public:
     // Whether a stream of that many bytes is read sooner this way: one of 1 MiB or more
-    // on a machine with a second core.
+    // on a machine with a second core, too small for the tokenizer's own thread.
     static bool Worthwhile(size_t size);
 
     // Reads the stream, which says it holds `size` more bytes, into `text`, which has room
