@@ -316,7 +316,8 @@ size_t TXMLTokenizer::WholeText()
 void TXMLTokenizer::AwaitText(size_t end)
 {
     if (end < TextSize()) {
-        FReadable = FReading->Await(end);
+        if (end > FReadable)
+            FReadable = FReading->Await(end);
         if (FReadable >= end)
             return;
     }
@@ -328,7 +329,7 @@ bool TXMLTokenizer::ReadBuffer()
     *FChunkEnd = FSavedByte;
     // The chunk, the bytes a search of blanks reads at its end and the bytes a full chunk
     // is cut back from.
-    if (FReading && (FCapacity == 0 || static_cast<size_t>(FPosition - FData) + FCapacity + 16 > FReadable))
+    if (FReading)
         AwaitText(FCapacity == 0 ? TextSize() : static_cast<size_t>(FPosition - FData) + FCapacity + 16);
     // The chunk starts at the position, as in a buffer refilled from the stream with the
     // bytes not yet consumed; the token read so far stays where it lies in the text.

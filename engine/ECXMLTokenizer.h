@@ -132,7 +132,8 @@ protected:
 private:
     // Waits for the rest of a text still being read; its length.
     size_t WholeText();
-    // Waits until the text's first `end` bytes are read, or all of it when shorter.
+    // Waits until the text's first `end` bytes are read, or for all of it when that is
+    // not less than the text.
     void AwaitText(size_t end);
     // Converts the text of `size` bytes at FData and begins at its first token.
     void Start(size_t size);
